@@ -3,3 +3,4 @@
 #pragma once
 
 #include "common/ErrorCodes.h"
+#include "common/EngineError.h"

@@ -3,3 +3,9 @@
 #pragma once
 
 #include "common/Fichacn.h"
+#include "components/Component.h"
+#include "components/DatabaseErrors.h"
+#include "components/EngineLink.h"
+#include "components/FichaDatabase.h"
+#include "components/FichaSession.h"
+#include "components/SessionList.h"

@@ -1,0 +1,88 @@
+// Field definition, 768 bytes, little-endian. string[n] is one length byte
+// followed by n bytes of text, unused bytes zero.
+//
+//   offset  width        content
+//   0       2 unsigned   field number (= position, 1 ... field count)
+//   2       string[30]   field name
+//   33      string[50]   field description
+//   84      1            field type (FieldTypes.h)
+//   85      1            subtype, 0 when none
+//   86      1            declared size: characters (string), bytes (bytes,
+//                        variable bytes); 0 for other types
+//   87      1            declared decimal places (BCD only)
+//   88      1            physical size of the value in the record
+//   89      1            physical decimal places (copy of offset 87)
+//   90      2 unsigned   offset of the field's null byte in the record
+//                        (autoincrement: 5, the row identifier)
+//   92      1            required (0 or 1)
+//   93      1            character case: 0 unchanged, 1 lower, 2 upper
+//   94      string[50]   minimum value (literal text, empty for none)
+//   145     string[50]   maximum value
+//   196     string[50]   default value
+//   247     1            calculated column (SQL result tables only)
+//   248     520          zero (in memory: the calculated column's expression)
+#include "engine/data/FieldDef.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/data/RecordLayout.h"
+
+namespace ficha {
+namespace {
+
+void PutString(uint8_t* out, const std::string& text, size_t width) {
+  size_t n = std::min(text.size(), width);
+  out[0] = static_cast<uint8_t>(n);
+  std::memcpy(out + 1, text.data(), n);
+}
+
+std::string GetString(const uint8_t* in, size_t width) {
+  size_t n = std::min<size_t>(in[0], width);
+  return std::string(reinterpret_cast<const char*>(in + 1), n);
+}
+
+}  // namespace
+
+void EncodeFieldDef(const TFieldDef& def, uint8_t* out) {
+  std::memset(out, 0, kFieldDefSize);
+  PutU16(out + 0, def.number);
+  PutString(out + 2, def.name, kMaxFieldNameLength);
+  PutString(out + 33, def.description, kMaxFieldDescriptionLength);
+  out[84] = def.type;
+  out[85] = def.subtype;
+  out[86] = def.size;
+  out[87] = def.decimals;
+  out[88] = def.phys_size;
+  out[89] = def.phys_decimals;
+  PutU16(out + 90, def.offset);
+  out[92] = def.required ? 1 : 0;
+  out[93] = def.char_case;
+  PutString(out + 94, def.min_value, kMaxFieldLiteralLength);
+  PutString(out + 145, def.max_value, kMaxFieldLiteralLength);
+  PutString(out + 196, def.default_value, kMaxFieldLiteralLength);
+  out[247] = def.calculated ? 1 : 0;
+}
+
+TFieldDef DecodeFieldDef(const uint8_t* in) {
+  TFieldDef def;
+  def.number = GetU16(in + 0);
+  def.name = GetString(in + 2, kMaxFieldNameLength);
+  def.description = GetString(in + 33, kMaxFieldDescriptionLength);
+  def.type = in[84];
+  def.subtype = in[85];
+  def.size = in[86];
+  def.decimals = in[87];
+  def.phys_size = in[88];
+  def.phys_decimals = in[89];
+  def.offset = GetU16(in + 90);
+  def.required = in[92] != 0;
+  def.char_case = in[93];
+  def.min_value = GetString(in + 94, kMaxFieldLiteralLength);
+  def.max_value = GetString(in + 145, kMaxFieldLiteralLength);
+  def.default_value = GetString(in + 196, kMaxFieldLiteralLength);
+  def.calculated = in[247] != 0;
+  return def;
+}
+
+}  // namespace ficha

@@ -1,0 +1,274 @@
+// The table-level and record locks of a shared table.
+//
+// Lock regions, all far beyond the end of the data (table files never grow
+// past 4,000,000,000 bytes); offsets are 64-bit, only the low 32 bits used:
+//
+//   data file   4294967295 (0xFFFFFFFF), 1 byte   transaction byte: held by
+//                                                 the transaction lock and
+//                                                 by the data part of the
+//                                                 write lock
+//   data file   4294967294 - r, 1 byte            record lock of record r
+//   index/blob  4294901759 (0xFFFEFFFF), 65536    whole-file write range
+//   index/blob  4294967295 - s, 1 byte            read slot s (1..65535),
+//                                                 inside the write range
+//
+// Readers of different processes hold single random bytes of the write range
+// and so coexist; a writer holds the whole range and the transaction byte.
+// Every lock is tried without waiting; the waits are the retry loops here.
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "common/Fichacn.h"
+#include "engine/blob/BlobFile.h"
+#include "engine/data/DataFile.h"
+#include "engine/index/IndexFile.h"
+#include "engine/session/DataSession.h"
+#include "engine/session/DataTable.h"
+#include "lib/bitmap/RecordsBitmap.h"
+
+namespace ficha {
+
+namespace {
+
+constexpr int64_t kTransactionByte = 0xFFFFFFFFLL;
+constexpr int64_t kWriteRangeStart = 0xFFFEFFFFLL;
+constexpr int64_t kWriteRangeLength = 65536;
+constexpr int64_t kReadSlotBase = 0xFFFFFFFFLL;    // slot s is at base - s
+constexpr int64_t kRecordLockBase = 0xFFFFFFFELL;  // record r is at base - r
+constexpr auto kTableLockPause = std::chrono::milliseconds(3);
+
+uint16_t RandomSlot() {
+  static std::minstd_rand generator(
+      static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  auto slot = static_cast<uint16_t>(generator() % 65536);
+  return slot == 0 ? 1 : slot;
+}
+
+// Tries a fixed range with the table-level retry rule.
+bool LockWithRetries(TFileHandler& file, int64_t offset, int64_t length, int attempts) {
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(kTableLockPause);
+    if (file.LockRegion(offset, length)) return true;
+  }
+  return false;
+}
+
+// Tries random read slots with the table-level retry rule; the slot taken
+// goes to *slot.
+bool LockSlotWithRetries(TFileHandler& file, uint16_t* slot, int attempts) {
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(kTableLockPause);
+    uint16_t candidate = RandomSlot();
+    if (file.LockRegion(kReadSlotBase - candidate, 1)) {
+      *slot = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool TDataTable::AnyTableLockHeld() const {
+  return read_lock_.held || statement_read_lock_.held || write_lock_held_ || transaction_lock_held_;
+}
+
+bool TDataTable::TakeReadSlots(ReadSlots* slots) {
+  if (!LockSlotWithRetries(*index_file_, &slots->index_slot, table_lock_attempts_))
+    Raise(FICHA_LOCKTIMEOUT);
+  if (blob_file_->IsOpen() &&
+      !LockSlotWithRetries(*blob_file_, &slots->blob_slot, table_lock_attempts_)) {
+    // A slot left behind would block every writer, this process included.
+    index_file_->UnlockRegion(kReadSlotBase - slots->index_slot, 1);
+    slots->index_slot = 0;
+    Raise(FICHA_LOCKTIMEOUT);
+  }
+  slots->held = true;
+  return CheckForChanges();
+}
+
+void TDataTable::ReleaseReadSlots(ReadSlots* slots) {
+  if (!slots->held) return;
+  bool ok = true;
+  if (slots->blob_slot != 0 && blob_file_->IsOpen()) {
+    ok = blob_file_->UnlockRegion(kReadSlotBase - slots->blob_slot, 1) && ok;
+  }
+  ok = index_file_->UnlockRegion(kReadSlotBase - slots->index_slot, 1) && ok;
+  *slots = ReadSlots();
+  if (!ok) Raise(FICHA_UNLOCKFAILED);
+}
+
+bool TDataTable::ReadLock() {
+  if (!opened_ || AnyTableLockHeld() || exclusive_ || read_only_attribute_) return false;
+  return TakeReadSlots(&read_lock_);
+}
+
+void TDataTable::ReadUnlock() { ReleaseReadSlots(&read_lock_); }
+
+bool TDataTable::StatementReadLock() {
+  if (!opened_ || AnyTableLockHeld() || exclusive_ || read_only_attribute_) return false;
+  return TakeReadSlots(&statement_read_lock_);
+}
+
+void TDataTable::StatementReadUnlock() { ReleaseReadSlots(&statement_read_lock_); }
+
+bool TDataTable::WriteLock() {
+  if (!opened_ || write_lock_held_ || exclusive_ || read_only_attribute_) return false;
+  // The write range covers this process's own read slot: a read lock still
+  // held would make the write lock wait for itself until it gives up.
+  ReleaseReadSlots(&read_lock_);
+  bool took_transaction_byte = false;
+  if (!transaction_lock_held_) {
+    if (!LockWithRetries(*data_file_, kTransactionByte, 1, table_lock_attempts_))
+      Raise(FICHA_LOCKTIMEOUT);
+    took_transaction_byte = true;
+  }
+  bool index_taken =
+      LockWithRetries(*index_file_, kWriteRangeStart, kWriteRangeLength, table_lock_attempts_);
+  bool blob_taken = index_taken && (!blob_file_->IsOpen() ||
+                                    LockWithRetries(*blob_file_, kWriteRangeStart,
+                                                    kWriteRangeLength, table_lock_attempts_));
+  if (!blob_taken) {
+    // Nothing of a failed write lock may stay held.
+    if (index_taken) index_file_->UnlockRegion(kWriteRangeStart, kWriteRangeLength);
+    if (took_transaction_byte) data_file_->UnlockRegion(kTransactionByte, 1);
+    Raise(FICHA_LOCKTIMEOUT);
+  }
+  write_lock_held_ = true;
+  if (transaction_lock_held_) return false;
+  return CheckForChanges();
+}
+
+void TDataTable::WriteUnlock() {
+  if (!write_lock_held_) return;
+  bool ok = true;
+  if (blob_file_->IsOpen()) ok = blob_file_->UnlockRegion(kWriteRangeStart, kWriteRangeLength);
+  ok = index_file_->UnlockRegion(kWriteRangeStart, kWriteRangeLength) && ok;
+  if (!transaction_lock_held_) ok = data_file_->UnlockRegion(kTransactionByte, 1) && ok;
+  write_lock_held_ = false;
+  if (!ok) Raise(FICHA_LOCKTIMEOUT);
+}
+
+void TDataTable::TransactionLock() {
+  if (transaction_lock_held_ || read_only_attribute_) return;
+  // A write lock already holds the transaction byte.
+  if (!exclusive_ && !write_lock_held_ &&
+      !LockWithRetries(*data_file_, kTransactionByte, 1, table_lock_attempts_)) {
+    Raise(FICHA_LOCKTIMEOUT);
+  }
+  transaction_lock_held_ = true;
+  if (!exclusive_) CheckForChanges();
+}
+
+void TDataTable::TransactionUnlock() {
+  if (!transaction_lock_held_) return;
+  bool ok = true;
+  // With the write lock still held the byte stays its.
+  if (!exclusive_ && !write_lock_held_) ok = data_file_->UnlockRegion(kTransactionByte, 1);
+  transaction_lock_held_ = false;
+  PerformDeferredUnlocks();
+  if (!ok) Raise(FICHA_LOCKTIMEOUT);
+}
+
+void TDataTable::FitBitmaps(int32_t record) {
+  if (record <= locked_records_->Size()) return;
+  int32_t size = std::max(record, data_file_->RecordSlotCount() + 1);
+  locked_records_->SetSize(size);
+  cursor_held_records_->SetSize(size);
+  deferred_unlocks_->SetSize(size);
+}
+
+bool TDataTable::LockRecord(int32_t record) {
+  if (exclusive_ || read_only_attribute_) return false;
+  if (record <= 0) Raise(FICHA_RECLOCKFAILED);
+  FitBitmaps(record);
+  if (transaction_lock_held_ && locked_records_->IsMember(record)) return false;
+  TDataSession* session = Session();
+  bool use_read_lock = !session->StrictChangeDetection();
+  bool changed = false;
+  bool took_read_lock = false;
+  auto take_read_lock = [&]() {
+    if (!use_read_lock) return;
+    bool held_before = read_lock_.held;
+    changed = ReadLock() || changed;
+    took_read_lock = took_read_lock || (!held_before && read_lock_.held);
+  };
+  auto drop_read_lock = [&]() {
+    if (took_read_lock) {
+      ReadUnlock();
+      took_read_lock = false;
+    }
+  };
+  take_read_lock();
+  int failures = 0;
+  while (!data_file_->LockRegion(kRecordLockBase - record, 1)) {
+    drop_read_lock();
+    if (++failures > session->LockRetryCount()) Raise(FICHA_RECLOCKFAILED);
+    std::this_thread::sleep_for(std::chrono::milliseconds(session->LockWaitTime()));
+    take_read_lock();
+  }
+  drop_read_lock();
+  locked_records_->Include(record);
+  return changed;
+}
+
+void TDataTable::UnlockRecord(int32_t record) {
+  if (exclusive_ || read_only_attribute_) return;
+  if (record > 0) FitBitmaps(record);
+  if (transaction_lock_held_) {
+    deferred_unlocks_->Include(record);
+    return;
+  }
+  if (record > 0 && locked_records_->IsMember(record) &&
+      data_file_->UnlockRegion(kRecordLockBase - record, 1)) {
+    locked_records_->Exclude(record);
+    return;
+  }
+  Raise(FICHA_UNLOCKFAILED);
+}
+
+void TDataTable::PerformDeferredUnlocks() {
+  int32_t position = 0;
+  int32_t counter = 0;
+  bool ok = true;
+  while (deferred_unlocks_->NextMembers(&position, 1, &counter)) {
+    if (locked_records_->IsMember(position)) {
+      ok = data_file_->UnlockRegion(kRecordLockBase - position, 1) && ok;
+      locked_records_->Exclude(position);
+    }
+  }
+  deferred_unlocks_->ClearAll();
+  if (!ok) Raise(FICHA_UNLOCKFAILED);
+}
+
+void TDataTable::ReleaseAllLocks() {
+  // The files close right after this; the operating system drops whatever a
+  // failed unlock leaves, so failures are not reported here.
+  int32_t position = 0;
+  int32_t counter = 0;
+  if (!exclusive_ && !read_only_attribute_) {
+    while (locked_records_->NextMembers(&position, 1, &counter)) {
+      data_file_->UnlockRegion(kRecordLockBase - position, 1);
+    }
+  }
+  locked_records_->ClearAll();
+  cursor_held_records_->ClearAll();
+  deferred_unlocks_->ClearAll();
+  try {
+    ReadUnlock();
+  } catch (...) {
+  }
+  try {
+    StatementReadUnlock();
+  } catch (...) {
+  }
+  try {
+    WriteUnlock();
+  } catch (...) {
+  }
+  if (transaction_lock_held_ && !exclusive_) data_file_->UnlockRegion(kTransactionByte, 1);
+  transaction_lock_held_ = false;
+}
+
+}  // namespace ficha
