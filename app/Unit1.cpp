@@ -7,6 +7,7 @@
 #include "app/FormatSettings.h"
 #include "app/IniFile.h"
 #include "app/ProgramDirectory.h"
+#include "lib/literal/Literal.h"
 
 namespace ficha {
 
@@ -62,6 +63,9 @@ void TForm1::FormCreate() {
   FichaSession->SetPrivateDir(DirPrograma);
   FichaDados->SetDirectory(DirPrograma + "DADOS");
   FormatSettings().DecimalSeparator = ',';
+  // The engine reads and writes decimal texts (defaults, limits, conversions)
+  // with the same process-wide separator.
+  SetDecimalSeparator(',');
   FormatSettings().ShortDateFormat = "dd/mm/yyyy";
 }
 

@@ -1,5 +1,6 @@
 #include "lib/literal/DateTimeValue.h"
 
+#include <chrono>
 #include <cmath>
 #include <ctime>
 
@@ -120,9 +121,10 @@ int IsoWeek(int32_t day_number) {
 }
 
 LocalDateTime CurrentLocalDateTime() {
-  struct timespec ts;
-  clock_gettime(CLOCK_REALTIME, &ts);
-  time_t seconds = ts.tv_sec;
+  const int64_t epoch_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
+  time_t seconds = static_cast<time_t>(epoch_ms / 1000);
   struct tm local;
   localtime_r(&seconds, &local);
   LocalDateTime now;
@@ -130,7 +132,7 @@ LocalDateTime CurrentLocalDateTime() {
       DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) + kUnixEpochDay);
   int second = local.tm_sec > 59 ? 59 : local.tm_sec;  // leap second
   now.ms_of_day = ((local.tm_hour * 60 + local.tm_min) * 60 + second) * 1000 +
-                  static_cast<int32_t>(ts.tv_nsec / 1000000);
+                  static_cast<int32_t>(epoch_ms % 1000);
   return now;
 }
 
