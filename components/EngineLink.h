@@ -3,17 +3,9 @@
 // database. The components only see these two interfaces; EngineLink.cpp
 // decides which engine objects stand behind them.
 //
-// TEMPORARY: EngineLink.cpp currently holds a minimal engine session and
-// engine database so that sessions and databases work before the storage
-// engine exists. It keeps the settings, the list of open databases (one per
-// directory, reused ignoring case, counted by use), table passwords and the
-// transaction flag. It does NOT open tables, own shared tables or cursors,
-// check that a directory exists, write or discard buffers at commit or
-// rollback, or take any lock; the in-memory database holds nothing. The
-// real engine session (TDataSession/TDataDirectory) replaces it inside
-// EngineLink.cpp; the component classes do not change. Datasets will need
-// the engine database object itself: the implementation that wraps the real
-// engine adds that accessor here.
+// The storage engine's own session and databases stand behind them
+// (EngineLinkData.h); datasets reach the engine directory of a database
+// through DataDirectoryOf.
 //
 // Every operation that fails raises EFichaEngineError (common/EngineError.h).
 #pragma once

@@ -34,8 +34,8 @@ class DataSessionLink : public EngineSession {
   void SetLockWaitTime(uint16_t ms) override { session_.SetLockWaitTime(ms); }
   void SetLockProtocol(EngineLockProtocol protocol) override {
     session_.SetLockProtocol(protocol == EngineLockProtocol::kOptimistic
-                                 ? TLockProtocol::kOptimistic
-                                 : TLockProtocol::kPessimistic);
+                                 ? TDataLockProtocol::kOptimistic
+                                 : TDataLockProtocol::kPessimistic);
   }
   void SetProgressSteps(uint16_t steps) override { session_.SetProgressSteps(steps); }
   void SetCacheLimits(const EngineCacheLimits& limits) override {
@@ -57,8 +57,9 @@ class DataSessionLink : public EngineSession {
   uint8_t LockRetryCount() const override { return session_.LockRetryCount(); }
   uint16_t LockWaitTime() const override { return session_.LockWaitTime(); }
   EngineLockProtocol LockProtocol() const override {
-    return session_.LockProtocol() == TLockProtocol::kOptimistic ? EngineLockProtocol::kOptimistic
-                                                                 : EngineLockProtocol::kPessimistic;
+    return session_.LockProtocol() == TDataLockProtocol::kOptimistic
+               ? EngineLockProtocol::kOptimistic
+               : EngineLockProtocol::kPessimistic;
   }
   uint16_t ProgressSteps() const override { return session_.ProgressSteps(); }
   EngineCacheLimits CacheLimits() const override {

@@ -40,7 +40,6 @@ void TIndexChecker::CheckTree(int index, std::set<int32_t>& live, TIndexCheckRes
   std::vector<TExpect> level{{root, {}, -1}};
   std::vector<uint8_t> last_key;
   int64_t leaf_keys = 0;
-  bool leaves = false;
   for (int depth = 0; !level.empty(); ++depth) {
     if (depth >= kMaxIndexDepth) {
       problem(root, "tree deeper than " + std::to_string(kMaxIndexDepth) + " levels");
@@ -113,10 +112,8 @@ void TIndexChecker::CheckTree(int index, std::set<int32_t>& live, TIndexCheckRes
                          page->HasCounts() ? page->KeyCount(e) : -1});
       }
     }
-    leaves = level_is_leaf;
     level = std::move(below);
   }
-  (void)leaves;
   result.keys += leaf_keys;
 }
 

@@ -109,24 +109,23 @@ void TIndexFile::InitSystemSlots() {
 }
 
 void TIndexFile::DropTemporary() {
-  bool any = false;
-  for (int i = 1; i <= kMaxSecondaryIndexes; ++i) {
-    if (!IndexInUse(i) || !IsTemporaryIndex(i)) continue;
-    any = true;
-  }
-  if (any) {
-    // Temporary slots are the last secondary ones; drop them with their pages.
-    int n = SecondaryCount();
-    while (n > 0 && IsTemporaryIndex(n)) {
-      TPageList& list = caches_[n];
-      for (TPage* page : list.pages) delete page;
-      list = TPageList();
-      list.capacity = InitialCacheCapacity();
-      std::memset(Slot(n), 0, kIndexSlotSize);
-      keys_[n].reset();
-      --n;
-    }
+  // Temporary slots leave with their cached pages; the slots after them
+  // move down as in RemoveIndex.
+  int n = SecondaryCount();
+  for (int i = std::min(n, kMaxSecondaryIndexes); i >= 1; --i) {
+    if (!IsTemporaryIndex(i)) continue;
+    TPageList& list = caches_[i];
+    for (TPage* page : list.pages) delete page;
+    list = TPageList();
+    list.capacity = InitialCacheCapacity();
+    for (int s = i; s < n; ++s) std::memcpy(Slot(s), Slot(s + 1), kIndexSlotSize);
+    std::rotate(caches_.begin() + i, caches_.begin() + i + 1, caches_.begin() + n + 1);
+    for (int s = i; s < n; ++s)
+      for (TPage* page : caches_[s].pages) page->SetFormat(FormatOf(s));
+    std::memset(Slot(n), 0, kIndexSlotSize);
+    --n;
     header_[kIdxHdrSecondaryCount] = static_cast<uint8_t>(n);
+    InvalidateKeys();
   }
   if (temp_file_) {
     temp_file_->CloseFile();
@@ -448,6 +447,22 @@ void TIndexFile::AddSecondaryIndex(const TIndexDef& definition) {
   // The slot's cache may still hold freed pages of a removed index.
   header_[kIdxHdrSecondaryCount] = static_cast<uint8_t>(slot);
   PutSlot(slot, def);
+  if (def.temporary) return;
+  // Temporary slots stay after the persistent ones, so that the header on
+  // disk (which leaves them out) numbers the persistent indexes as memory
+  // does: the new slot moves in front of the first temporary one.
+  int first_temp = 0;
+  for (int i = 1; i < slot && first_temp == 0; ++i)
+    if (IsTemporaryIndex(i)) first_temp = i;
+  if (first_temp == 0) return;
+  std::array<uint8_t, kIndexSlotSize> added;
+  std::memcpy(added.data(), Slot(slot), kIndexSlotSize);
+  for (int i = slot; i > first_temp; --i) std::memcpy(Slot(i), Slot(i - 1), kIndexSlotSize);
+  std::memcpy(Slot(first_temp), added.data(), kIndexSlotSize);
+  std::rotate(caches_.begin() + first_temp, caches_.begin() + slot, caches_.begin() + slot + 1);
+  for (int i = first_temp; i <= slot; ++i)
+    for (TPage* page : caches_[i].pages) page->SetFormat(FormatOf(i));
+  InvalidateKeys();
 }
 
 void TIndexFile::OpenTemporaryFile() {

@@ -104,7 +104,9 @@ class TIndexFile : public TFileHandler {
   // no-primary-index flag instead.
   void DefinePrimaryIndex(const TIndexDef& definition);
   // Fills the slot after the last secondary index. A temporary definition
-  // keeps its pages in the temporary index file.
+  // keeps its pages in the temporary index file; temporary slots always
+  // stay after the persistent ones (a persistent index added later takes
+  // the place of the first temporary slot, which moves up with the others).
   void AddSecondaryIndex(const TIndexDef& definition);
   // REQUIRES: the index's pages were freed (FreeIndexPages). Slot 0 sets the
   // no-primary-index flag; a secondary slot moves the following ones down

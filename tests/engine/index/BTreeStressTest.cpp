@@ -69,6 +69,7 @@ TEST_P(BTreeStressTest, RandomInsertsAndDeletesKeepTheTreeSound) {
   };
   std::set<std::vector<uint8_t>, decltype(less)> model(less);
   std::mt19937 rng(1234u + static_cast<unsigned>(c.compression * 4 + c.descending * 2 + c.unique));
+  std::vector<std::vector<uint8_t>> present;  // the model's keys, unordered
   uint32_t next_row = 1;
   auto make_key = [&]() {
     // Few distinct values with shared prefixes and zero runs, so that every
@@ -97,12 +98,15 @@ TEST_P(BTreeStressTest, RandomInsertsAndDeletesKeepTheTreeSound) {
       if (model.empty() || static_cast<int>(rng() % 100) < insert_percent) {
         std::vector<uint8_t> key = make_key();
         if (!model.insert(key).second) continue;
+        present.push_back(key);
         file_->InsertKey(index, key.data(), static_cast<int32_t>(model.size()));
       } else {
-        auto it = model.begin();
-        std::advance(it, rng() % model.size());
-        file_->DeleteKey(index, it->data());
-        model.erase(it);
+        // Pick a random present key in constant time.
+        const size_t at = rng() % present.size();
+        std::swap(present[at], present.back());
+        file_->DeleteKey(index, present.back().data());
+        model.erase(present.back());
+        present.pop_back();
       }
     }
     SCOPED_TRACE("batch " + std::to_string(batch));

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "IndexTestUtil.h"
@@ -245,11 +248,9 @@ TEST_F(IndexFileTest, NoPrimaryIndexKeepsFreeChain) {
   EXPECT_TRUE(file_->NoPrimaryIndex());
   EXPECT_FALSE(file_->IndexInUse(0));
   EXPECT_EQ(file_->FirstFreePage(0), free_page);
-  TIndexDef none;
   file_->DefinePrimaryIndex(Def("", 10));
   EXPECT_FALSE(file_->NoPrimaryIndex());
   EXPECT_EQ(file_->FirstFreePage(0), free_page);
-  (void)none;
 }
 
 TEST_F(IndexFileTest, TemporaryIndexLivesInItsOwnFile) {
@@ -276,13 +277,68 @@ TEST_F(IndexFileTest, TemporaryIndexLivesInItsOwnFile) {
   file_->DiscardPages();
   EXPECT_EQ(file_->KeyCount(1), 1000);
   EXPECT_TRUE(TIndexChecker(file_.get()).CheckIndex(1).Ok());
+  // A persistent index added now goes in front of the temporary one.
+  file_->AddSecondaryIndex(Def("LATER", 10));
+  EXPECT_EQ(file_->IndexNumber("LATER"), 1);
+  EXPECT_EQ(file_->IndexNumber("TEMP"), 2);
+  EXPECT_EQ(file_->KeyCount(2), 1000);
+  file_->InsertKey(1, Key(3, 10).data(), 1);
+  file_->FlushBuffers(true, false, true);
   // Re-reading the header keeps the in-memory slot.
   file_->ReadIndexHeader();
-  EXPECT_EQ(file_->IndexNumber("TEMP"), 1);
+  EXPECT_EQ(file_->SecondaryCount(), 2);
+  EXPECT_EQ(file_->IndexNumber("TEMP"), 2);
+  EXPECT_EQ(file_->KeyCount(2), 1000);
+  EXPECT_EQ(file_->KeyCount(1), 1);
   file_->CloseFile();
   file_->OpenFile();
-  EXPECT_EQ(file_->SecondaryCount(), 0);
+  EXPECT_EQ(file_->SecondaryCount(), 1);
   EXPECT_EQ(file_->IndexNumber("TEMP"), -1);
+  EXPECT_EQ(file_->KeyCount(1), 1);
+}
+
+TEST(IndexFileOnDisk, TemporaryIndexFileIsDeletedAtClose) {
+  char pattern[] = "/tmp/ficha_index_XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  TPlainTableOwner owner("ORDERS");
+  owner.private_directory = dir + "/";
+  TIndexFile file(&owner);
+  file.SetName(dir + "/ORDERS.IDX");
+  file.CreateNewFile();
+  TIndexDef temp = IndexFileFixture::Def("TEMP", 10);
+  temp.temporary = true;
+  file.AddSecondaryIndex(temp);
+  for (int v = 0; v < 2000; ++v) file.InsertKey(1, IndexFileFixture::Key(v, 10).data(), v + 1);
+  file.FlushBuffers(true, false, true);
+  auto files = [&dir] {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  std::vector<std::string> names = files();
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(names[1], "ORDERS.IDX");
+  EXPECT_EQ(names[0].substr(names[0].size() - 4), ".IDX");
+  EXPECT_GT(std::filesystem::file_size(dir + "/" + names[0]), 4096u);
+  EXPECT_EQ(std::filesystem::file_size(dir + "/ORDERS.IDX"), 4096u);
+  file.CloseFile();
+  EXPECT_EQ(files(), std::vector<std::string>{"ORDERS.IDX"});
+  std::filesystem::remove_all(dir);
+}
+
+TEST_F(IndexFileTest, ValidateIndexHeaderRefusesImpossibleValues) {
+  file_->DefinePrimaryIndex(Def("", 10));
+  for (int v = 0; v < 400; ++v) file_->InsertKey(0, Key(v, 10).data(), v + 1);
+  file_->FlushBuffers(true, false, true);
+  file_->ValidateIndexHeader();
+  std::vector<uint8_t> header = RawPage(0);
+  PutLE32(header.data() + 14 + 86, file_->NextPageNumber() + 5);  // root beyond the file
+  WriteRawPage(0, header);
+  file_->ReadIndexHeader();
+  EXPECT_EQ(CodeOf([&] { file_->ValidateIndexHeader(); }), FICHA_HEADERCORRUPT);
 }
 
 TEST_F(IndexFileTest, EncryptedPagesDifferOnDiskAndReadBack) {
@@ -402,6 +458,75 @@ TEST_F(IndexFileTest, LanguageOrderedTreeAndTextIndex) {
   }
   EXPECT_EQ(file_->KeyCount(kSysTextIndex), 1500);
   EXPECT_TRUE(TIndexChecker(file_.get()).CheckFile().Ok());
+}
+
+TEST_F(IndexFileTest, CaseInsensitiveIndexFindsAbcWithABC) {
+  std::vector<TFieldDef> fields(1);
+  fields[0].number = 1;
+  fields[0].type = kFldString;
+  fields[0].size = 8;
+  const size_t record_size = static_cast<size_t>(AssignFieldLayout(fields));
+  file_->SetKeyContext(fields, TKeyLanguage::Ansi());
+  TIndexDef def = Def("NOCASE", 14, false);
+  def.case_insensitive = true;
+  file_->AddSecondaryIndex(def);
+  const TKeyDescriptor& keys = file_->Keys(1);
+  auto key_of = [&](const std::string& text, int32_t row) {
+    std::vector<uint8_t> record(record_size, 0);
+    SetRecordRowId(record.data(), row);
+    SetFieldHasValue(record.data(), fields[0], true);
+    std::memcpy(FieldValue(record.data(), fields[0]), text.c_str(), text.size() + 1);
+    std::vector<uint8_t> key(keys.KeySize());
+    keys.BuildKey(record.data(), key.data());
+    return key;
+  };
+  const std::vector<std::string> words = {"xyz", "abc", "Abd", "ab", "b"};
+  for (size_t i = 0; i < words.size(); ++i)
+    file_->InsertKey(1, key_of(words[i], static_cast<int32_t>(i + 1)).data(),
+                     static_cast<int32_t>(i + 1));
+  std::vector<TIndexPathStep> path;
+  bool exact = false;
+  // The field bytes only: the row identifier is not part of the search.
+  ASSERT_TRUE(file_->Search(nullptr, 1, key_of("ABC", 99).data(), 10, &path, &exact));
+  ASSERT_EQ(path.size(), 1u);
+  EXPECT_TRUE(exact);
+  TPage* leaf = nullptr;
+  file_->GetPage(nullptr, 1, path.back().page, &leaf);
+  EXPECT_EQ(leaf->Value(path.back().position), 2);  // the record of "abc"
+  file_->ReleasePage(leaf);
+  ASSERT_TRUE(file_->Search(nullptr, 1, key_of("AA", 99).data(), 10, &path, &exact));
+  EXPECT_FALSE(exact);
+  EXPECT_EQ(path.back().position, 0);  // before the first key
+}
+
+// A cursor whose change check always finds another program's change.
+struct ChangedTableCursor : TRequestingCursor {
+  int checks = 0;
+  bool CheckChangesBeforeRead() override {
+    ++checks;
+    return true;
+  }
+};
+
+TEST_F(IndexFileTest, PageMissRunsTheCursorsChangeCheck) {
+  file_->DefinePrimaryIndex(Def("", 10));
+  for (int v = 0; v < 1000; ++v) file_->InsertKey(0, Key(v, 10).data(), v + 1);
+  Cycle();
+  ChangedTableCursor cursor;
+  std::vector<TIndexPathStep> path;
+  bool exact;
+  EXPECT_FALSE(file_->Search(&cursor, 0, Key(5, 10).data(), 10, &path, &exact));
+  EXPECT_TRUE(path.empty());
+  EXPECT_EQ(cursor.checks, 1);
+  // Cached pages need no check; with strict change detection nothing asks.
+  ASSERT_TRUE(file_->Search(nullptr, 0, Key(5, 10).data(), 10, &path, &exact));
+  EXPECT_TRUE(file_->Search(&cursor, 0, Key(5, 10).data(), 10, &path, &exact));
+  EXPECT_EQ(cursor.checks, 1);
+  file_->DiscardPages();
+  owner_.strict_change_detection = true;
+  EXPECT_TRUE(file_->Search(&cursor, 0, Key(5, 10).data(), 10, &path, &exact));
+  EXPECT_TRUE(exact);
+  EXPECT_EQ(cursor.checks, 1);
 }
 
 TEST_F(IndexFileTest, SystemIndexesCannotBeRemoved) {

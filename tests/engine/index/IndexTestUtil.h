@@ -17,23 +17,7 @@
 namespace ficha {
 
 class IndexFileFixture : public ::testing::Test {
- protected:
-  void SetUp() override {
-    static std::atomic<int> counter{0};
-    name_ = "index_test_" + std::to_string(++counter) + ".IDX";
-    file_ = std::make_unique<TIndexFile>(&owner_);
-    file_->SetInMemory(true);
-    file_->SetName(name_);
-    file_->CreateNewFile();
-  }
-  void TearDown() override {
-    file_->CloseFile();
-    try {
-      file_->RemoveFile();
-    } catch (const std::exception&) {
-    }
-  }
-
+ public:
   static TIndexDef Def(std::string name, int key_size, bool unique = true, int compression = 0,
                        bool descending = false) {
     TIndexDef d;
@@ -56,6 +40,23 @@ class IndexFileFixture : public ::testing::Test {
     key[2] = static_cast<uint8_t>(v >> 8);
     key[3] = static_cast<uint8_t>(v);
     return key;
+  }
+
+ protected:
+  void SetUp() override {
+    static std::atomic<int> counter{0};
+    name_ = "index_test_" + std::to_string(++counter) + ".IDX";
+    file_ = std::make_unique<TIndexFile>(&owner_);
+    file_->SetInMemory(true);
+    file_->SetName(name_);
+    file_->CreateNewFile();
+  }
+  void TearDown() override {
+    file_->CloseFile();
+    try {
+      file_->RemoveFile();
+    } catch (const std::exception&) {
+    }
   }
 
   std::vector<uint8_t> RawPage(int32_t p) {
