@@ -22,23 +22,11 @@
 
 #include <cstring>
 
+#include "common/LittleEndian.h"
+
 namespace ficha {
 
 namespace {
-
-int32_t GetInt32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 |
-                              static_cast<uint32_t>(p[3]) << 24);
-}
-
-void PutInt32(uint8_t* p, int32_t value) {
-  const uint32_t v = static_cast<uint32_t>(value);
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 constexpr int kChangeCountOffset = 0;
 constexpr int kFirstFreeOffset = 9;
@@ -67,24 +55,20 @@ void TBlobFileHeader::Clear() {
   SetNextBlock(1);
 }
 
-int32_t TBlobFileHeader::ChangeCount() const { return GetInt32(&image_[kChangeCountOffset]); }
+int32_t TBlobFileHeader::ChangeCount() const { return GetI32(&image_[kChangeCountOffset]); }
 
-void TBlobFileHeader::SetChangeCount(int32_t count) {
-  PutInt32(&image_[kChangeCountOffset], count);
-}
+void TBlobFileHeader::SetChangeCount(int32_t count) { PutI32(&image_[kChangeCountOffset], count); }
 
 void TBlobFileHeader::BumpChangeCount() {
   SetChangeCount(static_cast<int32_t>(static_cast<uint32_t>(ChangeCount()) + 1u));
 }
 
-int32_t TBlobFileHeader::FirstFreeBlock() const { return GetInt32(&image_[kFirstFreeOffset]); }
+int32_t TBlobFileHeader::FirstFreeBlock() const { return GetI32(&image_[kFirstFreeOffset]); }
 
-void TBlobFileHeader::SetFirstFreeBlock(int32_t block) {
-  PutInt32(&image_[kFirstFreeOffset], block);
-}
+void TBlobFileHeader::SetFirstFreeBlock(int32_t block) { PutI32(&image_[kFirstFreeOffset], block); }
 
-int32_t TBlobFileHeader::NextBlock() const { return GetInt32(&image_[kNextBlockOffset]); }
+int32_t TBlobFileHeader::NextBlock() const { return GetI32(&image_[kNextBlockOffset]); }
 
-void TBlobFileHeader::SetNextBlock(int32_t block) { PutInt32(&image_[kNextBlockOffset], block); }
+void TBlobFileHeader::SetNextBlock(int32_t block) { PutI32(&image_[kNextBlockOffset], block); }
 
 }  // namespace ficha

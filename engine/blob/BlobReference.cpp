@@ -16,35 +16,18 @@
 
 #include <limits>
 
+#include "common/LittleEndian.h"
 #include "engine/data/DataFile.h"
 
 namespace ficha {
 
-namespace {
-
-int32_t GetInt32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 |
-                              static_cast<uint32_t>(p[3]) << 24);
-}
-
-void PutInt32(uint8_t* p, int32_t value) {
-  const uint32_t v = static_cast<uint32_t>(value);
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-}  // namespace
-
 TBlobReference TBlobReference::Decode(const uint8_t* value) {
-  return TBlobReference{GetInt32(value), GetInt32(value + 4)};
+  return TBlobReference{GetI32(value), GetI32(value + 4)};
 }
 
 void TBlobReference::Encode(uint8_t* value) const {
-  PutInt32(value, first_block);
-  PutInt32(value + 4, revision);
+  PutI32(value, first_block);
+  PutI32(value + 4, revision);
 }
 
 int32_t NextBlobRevision(int32_t last) {

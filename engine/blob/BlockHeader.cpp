@@ -20,41 +20,24 @@
 // On an encrypted table the header and the data are scrambled separately.
 #include "engine/blob/BlockHeader.h"
 
+#include "common/LittleEndian.h"
+
 namespace ficha {
 
-namespace {
-
-int32_t GetInt32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 |
-                              static_cast<uint32_t>(p[3]) << 24);
-}
-
-void PutInt32(uint8_t* p, int32_t value) {
-  const uint32_t v = static_cast<uint32_t>(value);
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-}  // namespace
-
 void TBlockHeader::Decode(const uint8_t* image) {
-  prev = GetInt32(image);
-  next = GetInt32(image + 4);
-  used = static_cast<uint16_t>(image[8] | image[9] << 8);
-  revision = GetInt32(image + 10);
-  total = GetInt32(image + 14);
+  prev = GetI32(image);
+  next = GetI32(image + 4);
+  used = GetU16(image + 8);
+  revision = GetI32(image + 10);
+  total = GetI32(image + 14);
 }
 
 void TBlockHeader::Encode(uint8_t* image) const {
-  PutInt32(image, prev);
-  PutInt32(image + 4, next);
-  image[8] = static_cast<uint8_t>(used);
-  image[9] = static_cast<uint8_t>(used >> 8);
-  PutInt32(image + 10, revision);
-  PutInt32(image + 14, total);
+  PutI32(image, prev);
+  PutI32(image + 4, next);
+  PutU16(image + 8, used);
+  PutI32(image + 10, revision);
+  PutI32(image + 14, total);
 }
 
 int64_t BlocksForLength(int64_t length, int block_size) {

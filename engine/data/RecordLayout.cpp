@@ -20,42 +20,6 @@
 
 namespace ficha {
 
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-int16_t GetI16(const uint8_t* p) { return static_cast<int16_t>(GetU16(p)); }
-uint32_t GetU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-int32_t GetI32(const uint8_t* p) { return static_cast<int32_t>(GetU32(p)); }
-int64_t GetI64(const uint8_t* p) {
-  return static_cast<int64_t>(static_cast<uint64_t>(GetU32(p)) |
-                              (static_cast<uint64_t>(GetU32(p + 4)) << 32));
-}
-double GetF64(const uint8_t* p) {
-  uint64_t bits = static_cast<uint64_t>(GetI64(p));
-  double v;
-  std::memcpy(&v, &bits, sizeof v);
-  return v;
-}
-void PutU16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutI16(uint8_t* p, int16_t v) { PutU16(p, static_cast<uint16_t>(v)); }
-void PutU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void PutI32(uint8_t* p, int32_t v) { PutU32(p, static_cast<uint32_t>(v)); }
-void PutI64(uint8_t* p, int64_t v) {
-  uint64_t u = static_cast<uint64_t>(v);
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
-}
-void PutF64(uint8_t* p, double v) {
-  uint64_t bits;
-  std::memcpy(&bits, &v, sizeof bits);
-  PutI64(p, static_cast<int64_t>(bits));
-}
-
 int64_t AssignFieldLayout(std::vector<TFieldDef>& defs) {
   int64_t offset = kRecordPrefixSize;
   for (TFieldDef& def : defs) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/LittleEndian.h"
 #include "engine/data/FieldDef.h"
 
 namespace ficha {
@@ -18,20 +19,6 @@ constexpr size_t kRecordLinkOffset = 1;     // 4 bytes: own number, or next dele
 constexpr size_t kRecordRowIdOffset = 5;    // 4 bytes: row identifier
 // Largest record the 16-bit record-size field of the header can describe.
 constexpr uint32_t kMaxRecordSize = 65535;
-
-// Little-endian integer access used by every format of the engine.
-uint16_t GetU16(const uint8_t* p);
-int16_t GetI16(const uint8_t* p);
-uint32_t GetU32(const uint8_t* p);
-int32_t GetI32(const uint8_t* p);
-int64_t GetI64(const uint8_t* p);
-double GetF64(const uint8_t* p);
-void PutU16(uint8_t* p, uint16_t v);
-void PutI16(uint8_t* p, int16_t v);
-void PutU32(uint8_t* p, uint32_t v);
-void PutI32(uint8_t* p, int32_t v);
-void PutI64(uint8_t* p, int64_t v);
-void PutF64(uint8_t* p, double v);
 
 // Record prefix.
 inline bool RecordIsDeleted(const uint8_t* record) { return record[kRecordDeletedOffset] != 0; }

@@ -88,7 +88,7 @@ void TIndexFile::CreateNewFile() {
   TFileHandler::CreateNewFile();
   header_.fill(0);
   header_[kIdxHdrVersion] = kIndexVersion;
-  PutLE32(header_.data() + kIdxHdrNextPage, 1);
+  PutI32(header_.data() + kIdxHdrNextPage, 1);
   InitSystemSlots();
   InvalidateKeys();
   header_changed_ = true;
@@ -209,7 +209,7 @@ bool TIndexFile::IndexHeaderChanged() {
   }
   EndAccess();
   if (encrypted_) ScrambleBlock(image.data(), kIndexHeaderSize);
-  if (GetLE32(image.data()) == ChangeCount()) return false;
+  if (GetI32(image.data()) == ChangeCount()) return false;
   if (image[kIdxHdrVersion] != kIndexVersion) RaiseTable(FICHA_OLDVERSION);
   // Keep temporary slots, which the other writer never sees.
   std::vector<std::array<uint8_t, kIndexSlotSize>> temporary;
@@ -234,12 +234,12 @@ bool TIndexFile::IndexHeaderChanged() {
 
 bool TIndexFile::WriteIndexHeader(bool force) {
   if (!force && !header_changed_) return false;
-  PutLE32(header_.data() + kIdxHdrChangeCount, ChangeCount() + 1);
+  PutI32(header_.data() + kIdxHdrChangeCount, ChangeCount() + 1);
   std::array<uint8_t, kIndexHeaderSize> image = header_;
   int count = image[kIdxHdrSecondaryCount];
   for (int i = 1; i <= kMaxSecondaryIndexes; ++i) {
     uint8_t* slot = image.data() + kIdxHdrSlots + kIndexSlotSize * i;
-    if (GetLE16(slot + 31) != 0 && slot[101] != 0) {
+    if (GetU16(slot + 31) != 0 && slot[101] != 0) {
       std::memset(slot, 0, kIndexSlotSize);
       if (count > 0) --count;
     }
@@ -284,12 +284,12 @@ void TIndexFile::EmptyIndexFile() {
   EndAccess();
   if (owner_->ForceBufferFlush()) FlushData();
   header_[kIdxHdrVersion] = kIndexVersion;
-  PutLE32(header_.data() + kIdxHdrNextPage, 1);
-  PutLE32(header_.data() + kIdxHdrActiveRecords, 0);
+  PutI32(header_.data() + kIdxHdrNextPage, 1);
+  PutI32(header_.data() + kIdxHdrActiveRecords, 0);
   for (int i = 0; i < kIndexSlotCount; ++i) {
-    PutLE32(Slot(i) + 86, 0);
-    PutLE32(Slot(i) + 90, 0);
-    PutLE32(Slot(i) + 96, 0);
+    PutI32(Slot(i) + 86, 0);
+    PutI32(Slot(i) + 90, 0);
+    PutI32(Slot(i) + 96, 0);
   }
   if (temp_file_) {
     temp_file_->SeekTo(0, 0);
@@ -326,22 +326,22 @@ void TIndexFile::PutSlot(int index, const TIndexDef& def) {
 bool TIndexFile::IndexInUse(int index) const {
   if (index < 0 || index >= kIndexSlotCount) return false;
   if (index >= 1 && index <= kMaxSecondaryIndexes && index > SecondaryCount()) return false;
-  return GetLE16(Slot(index) + 31) != 0;
+  return GetU16(Slot(index) + 31) != 0;
 }
 
 bool TIndexFile::IsTemporaryIndex(int index) const {
   return index >= 1 && index <= kMaxSecondaryIndexes && Slot(index)[101] != 0;
 }
 
-int32_t TIndexFile::RootPage(int index) const { return GetLE32(Slot(index) + 86); }
+int32_t TIndexFile::RootPage(int index) const { return GetI32(Slot(index) + 86); }
 void TIndexFile::SetRootPage(int index, int32_t page) {
-  PutLE32(Slot(index) + 86, page);
+  PutI32(Slot(index) + 86, page);
   MarkChanged();
 }
-int32_t TIndexFile::FirstFreePage(int index) const { return GetLE32(Slot(index) + 90); }
+int32_t TIndexFile::FirstFreePage(int index) const { return GetI32(Slot(index) + 90); }
 
 void TIndexFile::SetActiveRecords(int32_t count) {
-  PutLE32(header_.data() + kIdxHdrActiveRecords, count);
+  PutI32(header_.data() + kIdxHdrActiveRecords, count);
   MarkChanged();
 }
 
@@ -349,11 +349,11 @@ void TIndexFile::SetNoPrimaryIndex(bool on) {
   if (on) {
     // Only the free chain and the settings chain outlive the definition.
     uint8_t* slot = Slot(kPrimaryIndex);
-    const int32_t free_page = GetLE32(slot + 90);
-    const int32_t settings = GetLE32(slot + 96);
+    const int32_t free_page = GetI32(slot + 90);
+    const int32_t settings = GetI32(slot + 96);
     std::memset(slot, 0, kIndexSlotSize);
-    PutLE32(slot + 90, free_page);
-    PutLE32(slot + 96, settings);
+    PutI32(slot + 90, free_page);
+    PutI32(slot + 96, settings);
     keys_[kPrimaryIndex].reset();
   }
   header_[kIdxHdrNoPrimary] = on ? 1 : 0;
@@ -405,7 +405,7 @@ void TIndexFile::CheckNewName(std::string_view name, int except_index) const {
 }
 
 void TIndexFile::DefinePrimaryIndex(const TIndexDef& definition) {
-  if (GetLE16(Slot(kPrimaryIndex) + 31) != 0) RaiseTable(FICHA_PRIMARYKEYREDEFINE);
+  if (GetU16(Slot(kPrimaryIndex) + 31) != 0) RaiseTable(FICHA_PRIMARYKEYREDEFINE);
   if (definition.field_count > kMaxKeyFields) RaiseTable(FICHA_INDEXLIMIT);
   if (definition.field_count == 0) {
     SetNoPrimaryIndex(true);
@@ -516,7 +516,7 @@ TPageFormat TIndexFile::FormatOf(int index) const {
   const uint8_t* slot = Slot(index);
   TPageFormat f;
   f.index = index;
-  f.key_size = GetLE16(slot + 31);
+  f.key_size = GetU16(slot + 31);
   f.descending = slot[33] != 0;
   f.unique = slot[35] != 0;
   f.compression = slot[36];

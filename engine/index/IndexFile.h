@@ -89,7 +89,7 @@ class TIndexFile : public TFileHandler {
   // Inside a transaction: notes a header change without writing.
   void MarkIndexHeaderChanged();
   bool HeaderIsChanged() const { return header_changed_; }
-  int32_t ChangeCount() const { return GetLE32(header_.data()); }
+  int32_t ChangeCount() const { return GetI32(header_.data()); }
   const uint8_t* HeaderImage() const { return header_.data(); }
 
   // Checks the header read at open against the file: 8961 for a next page
@@ -121,8 +121,8 @@ class TIndexFile : public TFileHandler {
   int IndexNumber(std::string_view name) const;
   int SecondaryCount() const { return header_[kIdxHdrSecondaryCount]; }
   bool IndexInUse(int index) const;
-  int32_t NextPageNumber() const { return GetLE32(header_.data() + kIdxHdrNextPage); }
-  int32_t ActiveRecords() const { return GetLE32(header_.data() + kIdxHdrActiveRecords); }
+  int32_t NextPageNumber() const { return GetI32(header_.data() + kIdxHdrNextPage); }
+  int32_t ActiveRecords() const { return GetI32(header_.data() + kIdxHdrActiveRecords); }
   void SetActiveRecords(int32_t count);
   void IncActiveRecords() { SetActiveRecords(ActiveRecords() + 1); }
   void DecActiveRecords() { SetActiveRecords(ActiveRecords() - 1); }

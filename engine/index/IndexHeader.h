@@ -38,6 +38,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/LittleEndian.h"
+
 namespace ficha {
 
 constexpr int kIndexPageSize = 4096;
@@ -92,24 +94,5 @@ struct TIndexDef {
   static TIndexDef Decode(const uint8_t* slot);
   void Encode(uint8_t* slot) const;
 };
-
-// Little-endian helpers for header images.
-inline int32_t GetLE32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                              (static_cast<uint32_t>(p[2]) << 16) |
-                              (static_cast<uint32_t>(p[3]) << 24));
-}
-inline uint16_t GetLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline void PutLE32(uint8_t* p, int32_t v) {
-  const uint32_t u = static_cast<uint32_t>(v);
-  p[0] = static_cast<uint8_t>(u);
-  p[1] = static_cast<uint8_t>(u >> 8);
-  p[2] = static_cast<uint8_t>(u >> 16);
-  p[3] = static_cast<uint8_t>(u >> 24);
-}
-inline void PutLE16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 }  // namespace ficha

@@ -135,7 +135,7 @@ bool TIndexFile::GetPage(TRequestingCursor* cursor, int index, int32_t p, TPage*
     if (temporary) {
       ++temp_next_page_;
     } else {
-      PutLE32(header_.data() + kIdxHdrNextPage, next + 1);
+      PutI32(header_.data() + kIdxHdrNextPage, next + 1);
       MarkChanged();
     }
     *page = fresh;
@@ -182,7 +182,7 @@ TPage* TIndexFile::NewPage(int index) {
       page->Unpin();
       RaiseTable(FICHA_INDEXCORRUPT);
     }
-    PutLE32(Slot(index) + 90, page->Next());
+    PutI32(Slot(index) + 90, page->Next());
     MarkChanged();
     page->Renew(FormatOf(index));
     return page;
@@ -203,7 +203,7 @@ void TIndexFile::FreePage(TPage* page) {
   page->SetNext(first == 0 || first == next ? 0 : first);
   page->SetFreed(true);
   page->SetDirty();
-  PutLE32(Slot(index) + 90, page->Number());
+  PutI32(Slot(index) + 90, page->Number());
   MarkChanged();
   page->Unpin();
 }

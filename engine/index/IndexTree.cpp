@@ -428,7 +428,7 @@ void TIndexFile::FreeIndexPages(int index) {
 // ---------------------------------------------------------------- text settings
 
 TTextIndexSettings TIndexFile::ReadTextIndexSettings() {
-  const int32_t first = GetLE32(Slot(kSysTextIndex) + 96);
+  const int32_t first = GetI32(Slot(kSysTextIndex) + 96);
   if (first == 0) return TTextIndexSettings::Defaults();
   std::array<uint8_t, kIndexPageSize> image;
   std::set<int32_t> visited;
@@ -437,7 +437,7 @@ TTextIndexSettings TIndexFile::ReadTextIndexSettings() {
     if (next <= 0 || next >= NextPageNumber() || !visited.insert(next).second) return false;
     ReadPageImage(kSysTextIndex, next, image.data());
     if (image[0] != kPageRaw) return false;
-    next = GetLE32(image.data() + 7);
+    next = GetI32(image.data() + 7);
     *data = image.data() + kPageHeaderSize;
     return true;
   };
@@ -450,12 +450,12 @@ std::vector<int32_t> TIndexFile::TextIndexSettingsPages() {
   std::vector<int32_t> pages;
   std::array<uint8_t, kIndexPageSize> image;
   std::set<int32_t> visited;
-  int32_t p = GetLE32(Slot(kSysTextIndex) + 96);
+  int32_t p = GetI32(Slot(kSysTextIndex) + 96);
   while (p > 0 && p < NextPageNumber() && visited.insert(p).second) {
     ReadPageImage(kSysTextIndex, p, image.data());
     if (image[0] != kPageRaw) break;
     pages.push_back(p);
-    p = GetLE32(image.data() + 7);
+    p = GetI32(image.data() + 7);
   }
   return pages;
 }
@@ -479,7 +479,7 @@ void TIndexFile::WriteTextIndexSettings(const TTextIndexSettings& settings) {
     FreePage(page);
   }
   std::array<uint8_t, kIndexPageSize> image;
-  PutLE32(Slot(kSysTextIndex) + 96, 0);
+  PutI32(Slot(kSysTextIndex) + 96, 0);
   MarkChanged();
   if (settings == TTextIndexSettings::Defaults()) return;
   const std::vector<std::vector<uint8_t>> payloads = settings.Encode();
@@ -488,9 +488,9 @@ void TIndexFile::WriteTextIndexSettings(const TTextIndexSettings& settings) {
   for (size_t i = 0; i < payloads.size(); ++i) {
     image.fill(0);
     image[0] = kPageRaw;
-    PutLE16(image.data() + 1, 1);
-    PutLE32(image.data() + 3, i > 0 ? numbers[i - 1] : 0);
-    PutLE32(image.data() + 7, i + 1 < numbers.size() ? numbers[i + 1] : 0);
+    PutU16(image.data() + 1, 1);
+    PutI32(image.data() + 3, i > 0 ? numbers[i - 1] : 0);
+    PutI32(image.data() + 7, i + 1 < numbers.size() ? numbers[i + 1] : 0);
     std::memcpy(image.data() + kPageHeaderSize, payloads[i].data(), kPageDataSize);
     if (encrypted_) ScrambleBlock(image.data(), kIndexPageSize);
     BeginAccess();
@@ -503,7 +503,7 @@ void TIndexFile::WriteTextIndexSettings(const TTextIndexSettings& settings) {
     }
     EndAccess();
   }
-  PutLE32(Slot(kSysTextIndex) + 96, numbers.front());
+  PutI32(Slot(kSysTextIndex) + 96, numbers.front());
   owner_->MarkModified();
   MarkChanged();
 }

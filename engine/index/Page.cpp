@@ -68,10 +68,10 @@ void TPage::Reserve(int count) {
   entries_.resize((need + 4095) / 4096 * 4096);
 }
 
-int32_t TPage::Value(int i) const { return GetLE32(Slot(i) + format_.key_size); }
-int32_t TPage::KeyCount(int i) const { return GetLE32(Slot(i) + format_.key_size + 4); }
-void TPage::SetValue(int i, int32_t value) { PutLE32(Slot(i) + format_.key_size, value); }
-void TPage::SetKeyCount(int i, int32_t count) { PutLE32(Slot(i) + format_.key_size + 4, count); }
+int32_t TPage::Value(int i) const { return GetI32(Slot(i) + format_.key_size); }
+int32_t TPage::KeyCount(int i) const { return GetI32(Slot(i) + format_.key_size + 4); }
+void TPage::SetValue(int i, int32_t value) { PutI32(Slot(i) + format_.key_size, value); }
+void TPage::SetKeyCount(int i, int32_t count) { PutI32(Slot(i) + format_.key_size + 4, count); }
 void TPage::ReplaceKey(int i, const uint8_t* key) {
   std::memmove(Slot(i), key, static_cast<size_t>(format_.key_size));
 }
@@ -183,19 +183,19 @@ void TPage::Encode(uint8_t* image) const {
   std::memset(image, 0, 4096);
   image[0] = type_;
   const int count = freed_ ? 0 : count_;
-  PutLE16(image + 1, static_cast<uint16_t>(count));
-  PutLE32(image + 3, prev_);
-  PutLE32(image + 7, next_);
+  PutU16(image + 1, static_cast<uint16_t>(count));
+  PutI32(image + 3, prev_);
+  PutI32(image + 7, next_);
   if (count == 0) return;
   uint8_t* out = image + kPageHeaderSize;
   const int k = format_.key_size;
   if (!IsLeaf()) {
     for (int i = 1; i <= count; ++i) {
       std::memcpy(out, Key(i), static_cast<size_t>(k));
-      PutLE32(out + k, Value(i));
+      PutI32(out + k, Value(i));
       out += k + 4;
       if (!format_.no_counts) {
-        PutLE32(out, KeyCount(i));
+        PutI32(out, KeyCount(i));
         out += 4;
       }
     }
@@ -204,7 +204,7 @@ void TPage::Encode(uint8_t* image) const {
   if (format_.compression == 0) {
     for (int i = 1; i <= count; ++i) {
       std::memcpy(out, Key(i), static_cast<size_t>(k));
-      PutLE32(out + k, Value(i));
+      PutI32(out + k, Value(i));
       out += k + 4;
     }
     return;
@@ -229,14 +229,14 @@ void TPage::Encode(uint8_t* image) const {
       std::memcpy(buffer + n, key + p, static_cast<size_t>(k - t - p));
       n += k - t - p;
     }
-    PutLE32(buffer + n, Value(i));
+    PutI32(buffer + n, Value(i));
     n += 4;
     // An overflowing page is never written; the caller splits it first.
     if (out + n > limit) break;
     std::memcpy(out, buffer, static_cast<size_t>(n));
     out += n;
   }
-  PutLE16(image + 11, static_cast<uint16_t>(out - start));
+  PutU16(image + 11, static_cast<uint16_t>(out - start));
 }
 
 int TPage::DecodeCompressed(const uint8_t* data, int size, int count) {
@@ -272,7 +272,7 @@ int TPage::DecodeCompressed(const uint8_t* data, int size, int count) {
     }
     pos += stored;
     count_ = i;
-    SetValue(i, GetLE32(data + pos));
+    SetValue(i, GetI32(data + pos));
     SetKeyCount(i, 0);
     pos += 4;
   }
@@ -281,10 +281,10 @@ int TPage::DecodeCompressed(const uint8_t* data, int size, int count) {
 
 int TPage::Decode(const uint8_t* image) {
   const uint8_t type = image[0];
-  const int count = GetLE16(image + 1);
-  prev_ = GetLE32(image + 3);
-  next_ = GetLE32(image + 7);
-  const int compressed_size = GetLE16(image + 11);
+  const int count = GetU16(image + 1);
+  prev_ = GetI32(image + 3);
+  next_ = GetI32(image + 7);
+  const int compressed_size = GetU16(image + 11);
   count_ = 0;
   if (type > kPageRootLeaf) return -FICHA_INDEXCORRUPT;
   type_ = type;
@@ -311,10 +311,10 @@ int TPage::Decode(const uint8_t* image) {
     uint8_t* slot = Slot(i);
     std::memcpy(slot, data, static_cast<size_t>(k));
     count_ = i;
-    SetValue(i, GetLE32(data + k));
+    SetValue(i, GetI32(data + k));
     data += k + 4;
     if (counts) {
-      SetKeyCount(i, GetLE32(data));
+      SetKeyCount(i, GetI32(data));
       data += 4;
     } else {
       SetKeyCount(i, 0);

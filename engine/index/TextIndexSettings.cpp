@@ -88,7 +88,7 @@ class TChainWriter {
   }
   void PutInt(int32_t v) {
     uint8_t b[4];
-    PutLE32(b, v);
+    PutI32(b, v);
     Put(b, 4);
   }
   std::vector<std::vector<uint8_t>> pages_;
@@ -113,7 +113,7 @@ class TChainReader {
   bool GetInt(int32_t* v) {
     uint8_t b[4] = {};
     if (!Get(b, 4)) return false;
-    *v = GetLE32(b);
+    *v = GetI32(b);
     return true;
   }
 

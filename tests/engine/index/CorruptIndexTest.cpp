@@ -36,11 +36,11 @@ TEST_F(CorruptIndexTest, DamagedPageImages) {
   };
   const Case cases[] = {
       {"bad page type", 0, [](std::vector<uint8_t>& p) { p[0] = 9; }},
-      {"count beyond capacity", 0, [](std::vector<uint8_t>& p) { PutLE16(p.data() + 1, 292); }},
+      {"count beyond capacity", 0, [](std::vector<uint8_t>& p) { PutU16(p.data() + 1, 292); }},
       {"compressed size beyond 4083", 3,
-       [](std::vector<uint8_t>& p) { PutLE16(p.data() + 11, 4084); }},
+       [](std::vector<uint8_t>& p) { PutU16(p.data() + 11, 4084); }},
       {"compressed entries running past their size", 3,
-       [](std::vector<uint8_t>& p) { PutLE16(p.data() + 11, 20); }},
+       [](std::vector<uint8_t>& p) { PutU16(p.data() + 11, 20); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -63,7 +63,7 @@ TEST_F(CorruptIndexTest, DamagedPageImages) {
 TEST_F(CorruptIndexTest, SiblingCycleIsReportedNotFollowed) {
   Build(0, true);  // without counts the key count walks the leaves
   std::vector<uint8_t> page = RawPage(second_leaf_);
-  PutLE32(page.data() + 7, first_leaf_);  // next link back to the first leaf
+  PutI32(page.data() + 7, first_leaf_);  // next link back to the first leaf
   WriteRawPage(second_leaf_, page);
   EXPECT_EQ(CodeOf([&] { file_->KeyCount(1); }), FICHA_INDEXCORRUPT);
   const TIndexCheckResult check = TIndexChecker(file_.get()).CheckIndex(1);
@@ -74,7 +74,7 @@ TEST_F(CorruptIndexTest, SiblingCycleIsReportedNotFollowed) {
 TEST_F(CorruptIndexTest, ChildLinkBackToTheRoot) {
   Build(0, false);
   std::vector<uint8_t> page = RawPage(file_->RootPage(1));
-  PutLE32(page.data() + 13 + 10, file_->RootPage(1));  // first child = the root itself
+  PutI32(page.data() + 13 + 10, file_->RootPage(1));  // first child = the root itself
   WriteRawPage(file_->RootPage(1), page);
   EXPECT_EQ(CodeOf([&] { file_->InsertKey(1, Key(0, 10).data(), 5000); }), FICHA_INDEXCORRUPT);
   EXPECT_EQ(CodeOf([&] { file_->DeleteKey(1, Key(1, 10).data()); }), FICHA_INDEXCORRUPT);

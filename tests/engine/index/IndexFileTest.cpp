@@ -26,7 +26,7 @@ TEST_F(IndexFileTest, NewFileHeader) {
   file_->ReadData(header.data(), kIndexHeaderSize, false);
   file_->EndAccess();
   EXPECT_EQ(header[8], 5);
-  EXPECT_EQ(GetLE32(header.data() + 9), 1);
+  EXPECT_EQ(GetI32(header.data() + 9), 1);
   EXPECT_EQ(header[13], 0);
   const TIndexDef deleted = TIndexDef::Decode(header.data() + 14 + 120 * 31);
   const TIndexDef text = TIndexDef::Decode(header.data() + 14 + 120 * 32);
@@ -53,26 +53,26 @@ TEST_F(IndexFileTest, FirstSplitMakesTwoLinkedLeavesUnderRoot) {
   for (int v = 0; v < capacity; ++v) file_->InsertKey(0, Key(v, 10).data(), v + 1);
   Cycle();
   EXPECT_EQ(RawPage(file_->RootPage(0))[0], kPageRootLeaf);
-  EXPECT_EQ(GetLE16(RawPage(file_->RootPage(0)).data() + 1), 291);
+  EXPECT_EQ(GetU16(RawPage(file_->RootPage(0)).data() + 1), 291);
 
   file_->InsertKey(0, Key(capacity, 10).data(), capacity + 1);
   Cycle();
   const std::vector<uint8_t> root = RawPage(file_->RootPage(0));
   ASSERT_EQ(root[0], kPageRootInner);
-  ASSERT_EQ(GetLE16(root.data() + 1), 2);
+  ASSERT_EQ(GetU16(root.data() + 1), 2);
   const uint8_t* e1 = root.data() + 13;
   const uint8_t* e2 = e1 + 18;
-  const int32_t left = GetLE32(e1 + 10), right = GetLE32(e2 + 10);
-  EXPECT_EQ(GetLE32(e1 + 14) + GetLE32(e2 + 14), 292);
+  const int32_t left = GetI32(e1 + 10), right = GetI32(e2 + 10);
+  EXPECT_EQ(GetI32(e1 + 14) + GetI32(e2 + 14), 292);
   const std::vector<uint8_t> l = RawPage(left), r = RawPage(right);
   EXPECT_EQ(l[0], kPageLeaf);
   EXPECT_EQ(r[0], kPageLeaf);
-  EXPECT_EQ(GetLE32(l.data() + 3), 0);
-  EXPECT_EQ(GetLE32(l.data() + 7), right);
-  EXPECT_EQ(GetLE32(r.data() + 3), left);
-  EXPECT_EQ(GetLE32(r.data() + 7), 0);
-  EXPECT_EQ(GetLE16(l.data() + 1), 292 - 146);
-  EXPECT_EQ(GetLE16(r.data() + 1), 146);
+  EXPECT_EQ(GetI32(l.data() + 3), 0);
+  EXPECT_EQ(GetI32(l.data() + 7), right);
+  EXPECT_EQ(GetI32(r.data() + 3), left);
+  EXPECT_EQ(GetI32(r.data() + 7), 0);
+  EXPECT_EQ(GetU16(l.data() + 1), 292 - 146);
+  EXPECT_EQ(GetU16(r.data() + 1), 146);
   EXPECT_EQ(std::memcmp(e2, r.data() + 13, 10), 0);  // separator = first key of the child
   EXPECT_EQ(file_->KeyCount(0), 292);
   EXPECT_TRUE(TIndexChecker(file_.get()).CheckFile().Ok());
@@ -272,7 +272,7 @@ TEST_F(IndexFileTest, TemporaryIndexLivesInItsOwnFile) {
   file_->ReadData(header.data(), kIndexHeaderSize, false);
   file_->EndAccess();
   EXPECT_EQ(header[13], 0);
-  EXPECT_EQ(GetLE16(header.data() + 14 + 120 + 31), 0);
+  EXPECT_EQ(GetU16(header.data() + 14 + 120 + 31), 0);
   // It still works from its own file after the cache is dropped.
   file_->DiscardPages();
   EXPECT_EQ(file_->KeyCount(1), 1000);
@@ -335,7 +335,7 @@ TEST_F(IndexFileTest, ValidateIndexHeaderRefusesImpossibleValues) {
   file_->FlushBuffers(true, false, true);
   file_->ValidateIndexHeader();
   std::vector<uint8_t> header = RawPage(0);
-  PutLE32(header.data() + 14 + 86, file_->NextPageNumber() + 5);  // root beyond the file
+  PutI32(header.data() + 14 + 86, file_->NextPageNumber() + 5);  // root beyond the file
   WriteRawPage(0, header);
   file_->ReadIndexHeader();
   EXPECT_EQ(CodeOf([&] { file_->ValidateIndexHeader(); }), FICHA_HEADERCORRUPT);

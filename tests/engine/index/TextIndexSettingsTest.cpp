@@ -45,7 +45,7 @@ TEST_F(TextIndexChainTest, OwnSettingsSurviveTheDisk) {
   EXPECT_EQ(file_->ReadTextIndexSettings(), s);
   const std::vector<uint8_t> page = RawPage(first);
   EXPECT_EQ(page[0], kPageRaw);
-  EXPECT_NE(GetLE32(page.data() + 7), 0);  // more than one page
+  EXPECT_NE(GetI32(page.data() + 7), 0);  // more than one page
   EXPECT_GT(file_->TextIndexSettingsPages().size(), 1u);
   EXPECT_TRUE(TIndexChecker(file_.get()).CheckFile().Ok());
   // Back to the defaults: the chain's pages go to the free chain.
@@ -60,30 +60,30 @@ TEST_F(TextIndexChainTest, OwnSettingsSurviveTheDisk) {
 TEST_F(TextIndexChainTest, ValueThatDoesNotFitStartsTheNextPage) {
   std::vector<uint8_t> p1(kIndexPageSize, 0), p2(kIndexPageSize, 0);
   p1[0] = p2[0] = kPageRaw;
-  PutLE32(p1.data() + 7, 2);
+  PutI32(p1.data() + 7, 2);
   int pos = kPageHeaderSize;
-  PutLE32(p1.data() + pos, 16);
+  PutI32(p1.data() + pos, 16);
   pos += 4;
   for (int i = 0; i < 15; ++i) {
-    PutLE32(p1.data() + pos, 255);
+    PutI32(p1.data() + pos, 255);
     std::memset(p1.data() + pos + 4, 'a' + i, 255);
     pos += 259;
   }
-  PutLE32(p1.data() + pos, 255);  // fits; its 255 bytes do not
+  PutI32(p1.data() + pos, 255);  // fits; its 255 bytes do not
   int q = kPageHeaderSize;
   std::memset(p2.data() + q, 'z', 255);
   q += 255;
-  PutLE32(p2.data() + q, 32);
+  PutI32(p2.data() + q, 32);
   std::memset(p2.data() + q + 4, 0x01, 32);  // every code 0 mod 8 is a space
   q += 36;
-  PutLE32(p2.data() + q, 32);
+  PutI32(p2.data() + q, 32);
   std::memset(p2.data() + q + 4, 0xFE, 32);
   WriteRawPage(1, p1);
   WriteRawPage(2, p2);
   file_->FlushBuffers(true, false, true);
   std::vector<uint8_t> header = RawPage(0);
-  PutLE32(header.data() + 9, 3);
-  PutLE32(header.data() + 14 + 120 * 32 + 96, 1);
+  PutI32(header.data() + 9, 3);
+  PutI32(header.data() + 14 + 120 * 32 + 96, 1);
   WriteRawPage(0, header);
   file_->ReadIndexHeader();
   const TTextIndexSettings s = file_->ReadTextIndexSettings();
@@ -112,7 +112,7 @@ TEST_F(TextIndexChainTest, ValueThatDoesNotFitStartsTheNextPage) {
     if (c.offset == 0)
       target[0] = static_cast<uint8_t>(c.value);
     else
-      PutLE32(target.data() + c.offset, c.value);
+      PutI32(target.data() + c.offset, c.value);
     WriteRawPage(1, a);
     WriteRawPage(2, b);
     EXPECT_EQ(CodeOf([&] { file_->ReadTextIndexSettings(); }), FICHA_INDEXCORRUPT);
