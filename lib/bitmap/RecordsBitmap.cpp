@@ -45,10 +45,13 @@ void TRecordsBitmap::SetSize(int32_t new_size) {
   // The capacity must stay a positive 32-bit number.
   if (new_size > INT32_MAX - 31) new_size = INT32_MAX - 31;
   if (new_size == size_) return;
+  int32_t capacity = static_cast<int32_t>(RoundUp(new_size, 32));
+  // Allocate first: when it throws, the bitmap keeps the size its buffer
+  // holds.
+  Allocate(static_cast<int64_t>(capacity / 32) * 4);
   size_ = new_size;
-  capacity_ = static_cast<int32_t>(RoundUp(new_size, 32));
-  word_count_ = capacity_ / 32;
-  Allocate(static_cast<int64_t>(word_count_) * 4);
+  capacity_ = capacity;
+  word_count_ = capacity / 32;
 }
 
 bool TRecordsBitmap::IsMember(int32_t record) const {
@@ -219,12 +222,16 @@ void TRecordsBitmap::SetAll() {
 
 void TRecordsBitmap::Assign(const TRecordsBitmap& other) {
   if (&other == this) return;
-  if (other.allocated_ > 0) Allocate(other.allocated_);
+  Allocate(other.allocated_);
   size_ = other.size_;
   capacity_ = other.capacity_;
   word_count_ = other.word_count_;
-  if (other.allocated_ > 0)
-    std::memcpy(words_, other.words_, static_cast<size_t>(other.allocated_));
+  if (other.allocated_ == 0) return;
+  std::memcpy(words_, other.words_, static_cast<size_t>(other.allocated_));
+  // Bytes past the other's buffer would turn into members when this bitmap
+  // grows again: a copy holds the other's records only.
+  std::memset(reinterpret_cast<uint8_t*>(words_) + other.allocated_, 0,
+              static_cast<size_t>(allocated_ - other.allocated_));
 }
 
 }  // namespace ficha

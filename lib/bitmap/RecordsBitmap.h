@@ -31,7 +31,8 @@ class TRecordsBitmap {
 
   // Sets size, capacity and word count; grows the buffer as needed. Nothing
   // when new_size equals the size. A size below 0 is taken as 0, one above
-  // INT32_MAX - 31 as that.
+  // INT32_MAX - 31 as that. Throws std::bad_alloc, leaving the bitmap as it
+  // was, when the buffer cannot grow.
   void SetSize(int32_t new_size);
 
   // False for record numbers below 1 or beyond the capacity.
@@ -69,8 +70,9 @@ class TRecordsBitmap {
   // Every allocated byte to 0 / 255; the size is unchanged.
   void ClearAll();
   void SetAll();
-  // Grows this buffer to the other's allocation, takes its size and copies
-  // its allocated bytes.
+  // Grows this buffer to the other's allocation (releases it when the other
+  // has none), takes its size and copies its allocated bytes; bytes of this
+  // buffer past them are cleared.
   void Assign(const TRecordsBitmap& other);
 
   int32_t Size() const { return size_; }

@@ -2,11 +2,26 @@
 
 namespace ficha {
 
+namespace {
+
+// The process-wide pool once it has been destroyed at exit. Objects destroyed
+// after it may still hand bitmaps back; those are freed rather than stored in
+// a pool that no longer exists.
+const TRecordsBitmapStack* destroyed_pool = nullptr;
+
+struct ProcessPool {
+  ~ProcessPool() { destroyed_pool = &pool; }
+  TRecordsBitmapStack pool;
+};
+
+}  // namespace
+
 TRecordsBitmapStack::TRecordsBitmapStack() { spares_.reserve(kMaxSpares); }
 
 TRecordsBitmapStack::~TRecordsBitmapStack() = default;
 
 std::unique_ptr<TRecordsBitmap> TRecordsBitmapStack::Acquire() {
+  if (this == destroyed_pool) return std::make_unique<TRecordsBitmap>();
   std::lock_guard<std::mutex> guard(lock_);
   if (spares_.empty()) return std::make_unique<TRecordsBitmap>();
   std::unique_ptr<TRecordsBitmap> bitmap = std::move(spares_.back());
@@ -17,6 +32,10 @@ std::unique_ptr<TRecordsBitmap> TRecordsBitmapStack::Acquire() {
 
 void TRecordsBitmapStack::Release(std::unique_ptr<TRecordsBitmap>& bitmap) {
   if (!bitmap) return;
+  if (this == destroyed_pool) {
+    bitmap.reset();
+    return;
+  }
   std::lock_guard<std::mutex> guard(lock_);
   if (spares_.size() >= kMaxSpares) {
     bitmap.reset();
@@ -31,8 +50,8 @@ size_t TRecordsBitmapStack::SpareCount() {
 }
 
 TRecordsBitmapStack& RecordsBitmapPool() {
-  static TRecordsBitmapStack pool;
-  return pool;
+  static ProcessPool process;
+  return process.pool;
 }
 
 }  // namespace ficha

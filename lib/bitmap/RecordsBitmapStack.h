@@ -40,7 +40,9 @@ class TRecordsBitmapStack {
   std::vector<std::unique_ptr<TRecordsBitmap>> spares_;
 };
 
-// The process-wide pool, created on first use and destroyed at exit.
+// The process-wide pool, created on first use and destroyed at exit. Once it
+// is gone, Acquire hands out new bitmaps and Release frees them, so that
+// objects destroyed after it at exit may still use it.
 TRecordsBitmapStack& RecordsBitmapPool();
 
 }  // namespace ficha

@@ -44,9 +44,12 @@ int32_t TAbstractFile::AddHandle() {
 
 void TAbstractFile::Close(int32_t id) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
+  // An id this file never gave out closes nothing: counting it would close
+  // the file under the users of its real handles.
   int i = FindHandle(id);
-  if (i >= 0) handles_.erase(handles_.begin() + i);
-  if (open_count_ > 0) --open_count_;
+  if (i < 0) return;
+  handles_.erase(handles_.begin() + i);
+  --open_count_;
   // Ranges a process forgets to unlock die with its last handle, as the
   // operating system drops them when the file is closed.
   if (open_count_ == 0) locks_.clear();

@@ -61,8 +61,8 @@ class TAbstractFile {
   // without handles first opens the operating-system file (see TPhysicalFile).
   virtual int32_t Open();
 
-  // Closes the handle; unknown ids are ignored (the open count still drops,
-  // but never below 0).
+  // Closes the handle; unknown ids are ignored and leave the open count as
+  // it is.
   virtual void Close(int32_t id);
 
   // Renames the file; an in-memory file only takes the new name.

@@ -17,7 +17,8 @@ int32_t TMemoryFile::Create() {
 
 bool TMemoryFile::Reserve(int64_t bytes) {
   if (bytes <= Capacity()) return true;
-  int64_t steps = (bytes + kGrowStep - 1) / kGrowStep;
+  int64_t steps = bytes / kGrowStep + (bytes % kGrowStep != 0);
+  if (steps > static_cast<int64_t>(buffer_.max_size()) / kGrowStep) return false;
   try {
     buffer_.resize(static_cast<size_t>(steps * kGrowStep), 0);
   } catch (const std::bad_alloc&) {
@@ -34,7 +35,7 @@ int64_t TMemoryFile::Read(int32_t id, void* buffer, int64_t count) {
   if (i < 0 || count < 0) return -1;
   int64_t& p = PositionAt(i);
   if (p >= size_) return 0;
-  if (p + count > size_) count = size_ - p;
+  if (count > size_ - p) count = size_ - p;
   if (count > 0) std::memcpy(buffer, buffer_.data() + p, static_cast<size_t>(count));
   p += count;
   return count;

@@ -1,9 +1,16 @@
 #include "lib/bitmap/RecordsBitmap.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "lib/bitmap/RecordsBitmapStack.h"
@@ -365,6 +372,68 @@ TEST(RecordsBitmapTest, AssignCopiesSizeAndBits) {
   EXPECT_EQ(b.MemberCount(), 1);
 }
 
+// A copy holds the other bitmap's records and nothing else, also once it
+// grows again.
+TEST(RecordsBitmapTest, AssignLeavesNoOldMembersBehind) {
+  TRecordsBitmap a, empty;
+  a.SetSize(5000);
+  a.Include(3);
+  a.Include(4990);
+  a.Assign(empty);
+  EXPECT_EQ(a.Size(), 0);
+  EXPECT_EQ(a.Allocated(), 0);  // asking for no bytes releases the buffer
+  a.SetSize(5000);
+  EXPECT_EQ(a.MemberCount(), 0);
+
+  TRecordsBitmap small;
+  small.SetSize(10);
+  small.Include(2);
+  a.Include(4990);
+  a.Assign(small);
+  a.SetSize(5000);
+  EXPECT_TRUE(a.IsMember(2));
+  EXPECT_FALSE(a.IsMember(4990));
+  EXPECT_EQ(a.MemberCount(), 1);
+}
+
+// A size whose buffer cannot be had raises and leaves the bitmap as it was,
+// so that its records stay within what is allocated.
+TEST(RecordsBitmapTest, FailedGrowthLeavesTheBitmapAsItWas) {
+  fflush(nullptr);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    TRecordsBitmap b;
+    b.SetSize(100);
+    b.Include(7);
+    // Room for what the process has now plus a little, not for 256 MB more.
+    long pages = 0;
+    if (FILE* f = fopen("/proc/self/statm", "r")) {
+      if (fscanf(f, "%ld", &pages) != 1) pages = 0;
+      fclose(f);
+    }
+    if (pages == 0) _exit(3);
+    rlimit limit{};
+    limit.rlim_cur = limit.rlim_max =
+        static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (64 << 20);
+    if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
+    try {
+      b.SetSize(INT32_MAX - 31);
+      _exit(4);  // the limit did not bite: nothing shown
+    } catch (const std::bad_alloc&) {
+    }
+    if (b.Size() != 100 || b.Capacity() != 128 || b.WordCount() != 4) _exit(1);
+    b.Include(100000000);  // beyond the buffer: must be ignored
+    if (!b.IsMember(7) || b.MemberCount() != 1) _exit(2);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child crashed";
+  if (WEXITSTATUS(status) == 3 || WEXITSTATUS(status) == 4) GTEST_SKIP() << "no memory limit";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 TEST(RecordsBitmapStackTest, AcquireClearsAndKeepsSize) {
   TRecordsBitmapStack pool;
   auto b = pool.Acquire();
@@ -401,6 +470,56 @@ TEST(RecordsBitmapStackTest, ProcessWidePoolIsShared) {
   size_t before = RecordsBitmapPool().SpareCount();
   RecordsBitmapPool().Release(b);
   EXPECT_EQ(RecordsBitmapPool().SpareCount(), before + 1);
+}
+
+// Run by the next test in a process of its own: the handler, registered before
+// the process-wide pool is made, runs after the pool has been destroyed at
+// exit, as the destructors of longer-lived objects would.
+TEST(RecordsBitmapStackTest, DISABLED_UseAfterExitBody) {
+  std::atexit(+[] {
+    auto b = RecordsBitmapPool().Acquire();
+    b->SetSize(100000);
+    b->Include(5);
+    RecordsBitmapPool().Release(b);
+    auto c = RecordsBitmapPool().Acquire();
+    c->SetSize(10);
+    RecordsBitmapPool().Release(c);
+    std::fputs("released\n", stdout);
+    std::fflush(stdout);
+  });
+  for (int i = 0; i < 2; ++i) {
+    auto b = RecordsBitmapPool().Acquire();
+    b->SetSize(1000);
+    RecordsBitmapPool().Release(b);
+  }
+}
+
+TEST(RecordsBitmapStackTest, BitmapsHandedBackAfterThePoolIsGoneAreFreed) {
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  fflush(nullptr);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    dup2(out[1], 1);
+    close(out[0]);
+    close(out[1]);
+    execl("/proc/self/exe", "test_lib_bitmap",
+          "--gtest_filter=RecordsBitmapStackTest.DISABLED_UseAfterExitBody",
+          "--gtest_also_run_disabled_tests", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  std::string text;
+  char buf[256];
+  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
+    text.append(buf, static_cast<size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "the process crashed at exit\n" << text;
+  EXPECT_EQ(WEXITSTATUS(status), 0) << text;
+  EXPECT_NE(text.find("released"), std::string::npos) << text;
 }
 
 }  // namespace

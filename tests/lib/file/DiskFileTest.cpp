@@ -1,6 +1,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -221,6 +224,66 @@ TEST_F(DiskFileTest, ReadOnlyAttributeOpensReadOnly) {
   h.OpenFile();
   EXPECT_FALSE(h.ReadOnly());
   EXPECT_FALSE(h.ReadOnlyAttribute());
+}
+
+// Sets or clears the immutable flag of path; false where the file system or
+// the process cannot.
+bool SetImmutable(const std::string& path, bool on) {
+  int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  if (ok) {
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  }
+  close(fd);
+  return ok;
+}
+
+// A file that refuses writing although its mode allows it (as on read-only
+// media): the open falls back to reading and reports only the read-only flag.
+TEST_F(DiskFileTest, FileThatCannotBeWrittenOpensReadOnlyWithoutTheAttribute) {
+  WriteOsFile("MEDIA.DAT", "data");
+  if (!SetImmutable(OsPath("MEDIA.DAT"), true)) GTEST_SKIP() << "no immutable files here";
+  TFileHandler h;
+  Prepare(&h, "MEDIA.DAT");
+  int code = CodeOf([&] { h.OpenFile(); });
+  bool read_only = h.ReadOnly(), attribute = h.ReadOnlyAttribute();
+  char buf[4] = {};
+  int64_t n = code == 0 ? h.ReadData(buf, 4, true) : -1;
+  int write_code = CodeOf([&] { h.WriteData("x", 1); });
+  // The locking protocol still works on such a file.
+  bool locked = h.LockRegion(4000000000LL, 1);
+  bool unlocked = h.UnlockRegion(4000000000LL, 1);
+  h.CloseFile();
+  SetImmutable(OsPath("MEDIA.DAT"), false);
+  EXPECT_EQ(code, 0);
+  EXPECT_TRUE(read_only);
+  EXPECT_FALSE(attribute);
+  EXPECT_EQ(n, 4);
+  EXPECT_EQ(write_code, FICHA_WRITEERR);
+  EXPECT_TRUE(locked);
+  EXPECT_TRUE(unlocked);
+}
+
+// A close naming a handle the file never gave out must not take the file from
+// its real users.
+TEST_F(DiskFileTest, ClosingAnUnknownHandleLeavesTheFileOpen) {
+  WriteOsFile("K.DAT", "keep");
+  TFileHandler a, b;
+  Prepare(&a, "K.DAT");
+  Prepare(&b, "K.DAT");
+  a.OpenFile();
+  b.OpenFile();
+  TAbstractFile* file = a.File();
+  EXPECT_EQ(FileList().Close(file, false, 9999), 0);
+  EXPECT_EQ(file->OpenCount(), 2);
+  a.CloseFile();
+  ASSERT_EQ(file->OpenCount(), 1);
+  char buf[4];
+  EXPECT_EQ(b.ReadData(buf, 4, false), 4);
+  EXPECT_EQ(std::string(buf, 4), "keep");
 }
 
 TEST_F(DiskFileTest, TemporaryFiles) {

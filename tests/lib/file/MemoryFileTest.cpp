@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "common/ErrorCodes.h"
@@ -64,6 +65,24 @@ TEST(MemoryFileTest, ReadWriteAtAndAcrossTheEnd) {
   h.SeekTo(0, 0);
   ASSERT_EQ(h.ReadData(buf, 5, false), 5);
   EXPECT_EQ(std::string(buf, 5), std::string("ab\0\0\0", 5));
+}
+
+// A count far beyond the end (up to the largest one) reads what is there.
+TEST(MemoryFileTest, HugeCountsStopAtTheEnd) {
+  TFileHandler h;
+  PrepareMemory(&h, "HUGE");
+  h.CreateNewFile();
+  h.WriteData("abcdef", 6);
+  char buf[8] = {};
+  h.SeekTo(0, 1);
+  EXPECT_EQ(h.ReadData(buf, INT64_MAX, true), 5);
+  EXPECT_EQ(std::string(buf, 5), "bcdef");
+  EXPECT_EQ(h.SeekTo(1, 0), 6);
+  // A write that cannot be held is refused, and the file is unchanged.
+  h.SeekTo(0, INT64_MAX - 10);
+  EXPECT_EQ(CodeOf([&] { h.WriteData("x", 1); }), FICHA_WRITEERR);
+  EXPECT_EQ(CodeOf([&] { h.WriteData(nullptr, 0); }), FICHA_WRITEERR);
+  EXPECT_EQ(h.GetFileSize(), 6);
 }
 
 TEST(MemoryFileTest, BufferGrowsInSteps) {
