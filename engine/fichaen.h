@@ -42,6 +42,7 @@
 #include "engine/blob/BlockStack.h"
 
 // Sessions, databases, shared tables, cursors and transactions.
+#include "engine/session/CursorBlobs.h"
 #include "engine/session/DataCursor.h"
 #include "engine/session/DataDirectory.h"
 #include "engine/session/DataSession.h"

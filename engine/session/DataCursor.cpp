@@ -8,6 +8,7 @@
 #include "engine/data/DataFile.h"
 #include "engine/data/RecordLayout.h"
 #include "engine/index/IndexFile.h"
+#include "engine/session/CursorBlobs.h"
 #include "engine/session/DataDirectory.h"
 #include "engine/session/DataSession.h"
 #include "engine/session/DataTable.h"
@@ -99,11 +100,8 @@ void TDataCursor::Open() {
     LoadDescriptors();
     TakeSnapshot();
     if (table_->IndexesMissing()) RebuildIndexFile();
-    if (natural_order_ || !table_->HasPrimaryIndex()) {
-      active_index_ = natural_order_ ? kNoIndex : 0;
-    } else {
-      active_index_ = 0;
-    }
+    // A table without a primary index is in record-number order on index 0.
+    active_index_ = natural_order_ ? kNoIndex : 0;
     index_name_ = active_index_ == kNoIndex || indexes_.empty() ? std::string() : indexes_[0].name;
   } catch (...) {
     try {
@@ -216,6 +214,9 @@ void TDataCursor::ReleaseBuffers() {
 
 void TDataCursor::Close(bool discard_allowed) {
   if (!open_) return;
+  // Open blobs are dropped without writing; unposted changes are lost.
+  if (blobs_) blobs_->Clear();
+  ReleaseRecordLocks();
   ReleaseBuffers();
   TDataTable* table = table_;
   table_ = nullptr;
@@ -233,7 +234,6 @@ std::unique_ptr<TDataCursor> TDataCursor::Clone() {
   table_->ReadLock();
   std::unique_ptr<TDataCursor> clone;
   try {
-    if (table_->ReadLockHeld()) TakeSnapshot();
     clone = std::make_unique<TDataCursor>(database_);
     clone->table_name_ = table_name_;
     clone->exclusive_ = exclusive_;
@@ -264,7 +264,6 @@ void TDataCursor::Refresh() {
   table_->ReadLock();
   try {
     std::fill(record_buffer_.begin(), record_buffer_.end(), 0);
-    TakeSnapshot();
   } catch (...) {
     try {
       table_->ReadUnlock();
@@ -312,9 +311,9 @@ bool TDataCursor::SnapshotStale() const {
 
 bool TDataCursor::CheckChangesBeforeRead() {
   if (!open_ || exclusive_ || no_locking_) return false;
-  bool changed = table_->ReadLock();
-  if (changed) TakeSnapshot();
-  return changed;
+  // The snapshot is left as it was: the stale counters tell the walk that
+  // starts again to re-position.
+  return table_->ReadLock();
 }
 
 }  // namespace ficha

@@ -74,15 +74,13 @@ int TDataDirectory::OpenTable(std::string_view name, bool in_memory, bool exclus
   }
   if (found != nullptr) {
     found->SetRequestFlags(in_memory, exclusive, discard_on_close);
-    found->Open();
-    if (in_transaction_) {
-      try {
-        found->StartTransaction();
-      } catch (...) {
-        found->Close(false);
-        if (found->OpenCount() == 0 && !found->TakesPartInTransaction()) DestroyTable(found);
-        throw;
-      }
+    try {
+      found->Open();
+      if (in_transaction_) found->StartTransaction();
+    } catch (...) {
+      found->Close(false);
+      if (found->OpenCount() == 0 && !found->TakesPartInTransaction()) DestroyTable(found);
+      throw;
     }
     *table = found;
     return 0;
@@ -185,6 +183,8 @@ void TDataDirectory::Commit(bool end_transaction, bool force_flush) {
   // transaction as it was, without anything written.
   size_t count = tables_.size();
   for (size_t i = count; i-- > 0;) {
+    // Tables outside the transaction (read-only ones) write nothing.
+    if (!tables_[i]->TakesPartInTransaction()) continue;
     try {
       tables_[i]->WriteLock();
     } catch (...) {

@@ -119,7 +119,7 @@ void TDataSession::SetLockWaitTime(uint16_t milliseconds) {
   if (milliseconds != lock_wait_time_) lock_wait_time_ = milliseconds;
 }
 
-void TDataSession::SetLockProtocol(TLockProtocol protocol) {
+void TDataSession::SetLockProtocol(TDataLockProtocol protocol) {
   if (protocol != lock_protocol_) lock_protocol_ = protocol;
 }
 

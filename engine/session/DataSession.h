@@ -22,7 +22,7 @@ namespace ficha {
 
 class TDataDirectory;
 
-enum class TLockProtocol : uint8_t { kPessimistic = 0, kOptimistic = 1 };
+enum class TDataLockProtocol : uint8_t { kPessimistic = 0, kOptimistic = 1 };
 
 class TDataSession {
  public:
@@ -77,8 +77,8 @@ class TDataSession {
   void SetLockRetryCount(uint8_t count);
   uint16_t LockWaitTime() const { return lock_wait_time_; }
   void SetLockWaitTime(uint16_t milliseconds);
-  TLockProtocol LockProtocol() const { return lock_protocol_; }
-  void SetLockProtocol(TLockProtocol protocol);
+  TDataLockProtocol LockProtocol() const { return lock_protocol_; }
+  void SetLockProtocol(TDataLockProtocol protocol);
 
   const TCacheLimits& CacheLimits() const { return cache_limits_; }
   void SetCacheLimits(const TCacheLimits& limits) { cache_limits_ = limits; }
@@ -101,7 +101,7 @@ class TDataSession {
   bool strict_change_detection_ = false;
   uint8_t lock_retry_count_ = 15;
   uint16_t lock_wait_time_ = 100;
-  TLockProtocol lock_protocol_ = TLockProtocol::kPessimistic;
+  TDataLockProtocol lock_protocol_ = TDataLockProtocol::kPessimistic;
   bool remote_ = false;
   TCacheLimits cache_limits_;
 };

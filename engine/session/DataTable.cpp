@@ -263,18 +263,27 @@ void TDataTable::CommitTransaction(bool end_transaction, bool force_flush) {
 }
 
 void TDataTable::EndTransaction(bool end_transaction) {
+  // Every step runs even when one fails, so that the table never stays in a
+  // transaction that its database has left.
+  std::exception_ptr failure;
+  auto step = [&failure](auto&& action) {
+    try {
+      action();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  };
   if (!in_transaction_) {
-    WriteUnlock();
-    return;
-  }
-  if (end_transaction) {
-    WriteUnlock();
-    TransactionUnlock();
+    step([this] { WriteUnlock(); });
+  } else if (end_transaction) {
+    step([this] { WriteUnlock(); });
+    step([this] { TransactionUnlock(); });
     in_transaction_ = false;
   } else {
-    PerformDeferredUnlocks();
-    WriteUnlock();
+    step([this] { PerformDeferredUnlocks(); });
+    step([this] { WriteUnlock(); });
   }
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TDataTable::RollbackTransaction() {
@@ -289,6 +298,10 @@ void TDataTable::RollbackTransaction() {
   changed_in_transaction_ = false;
   try {
     WriteUnlock();
+  } catch (...) {
+    if (!failure) failure = std::current_exception();
+  }
+  try {
     TransactionUnlock();
   } catch (...) {
     if (!failure) failure = std::current_exception();

@@ -8,12 +8,12 @@
 // position, index, range and filters; the open count is the number of those
 // cursors.
 //
-// Locking: the table-level locks (read, statement read, write, transaction)
-// and the record locks of the shared table are here, as far as opening,
-// closing and transactions need them (header checks under the read lock,
-// the transaction lock, the write lock of a commit, deferred record
-// unlocks). The cursor-level locks and the change check before navigation
-// build on them and are not part of this class.
+// Locking (DataTableLocks.cpp): the table-level locks (read, statement read,
+// write, transaction) between processes, the record locks with their retry
+// policy, the per-process bookkeeping (locked, cursor-held and deferred
+// records) and the change check against the files' change counters. The
+// cursor-level locks (TDataCursor::CursorReadLock and the others) build on
+// them.
 //
 // Owned by its TDataDirectory; used from one thread.
 #pragma once
@@ -136,12 +136,18 @@ class TDataTable : public TTableOwner {
   // releases the transaction lock and the deferred record unlocks.
   void RollbackTransaction();
 
-  // Table-level locks. Locks of the process do not nest: a lock call while
-  // another table-level lock is held does nothing and returns false; so does
-  // every call on an exclusive table or one with the read-only attribute.
-  // The calls that can find a change return whether CheckForChanges did.
-  // Failure after all attempts raises 10249; a failed unlock 10242 (10249
-  // for the write and transaction locks).
+  // Table-level locks. Locks of the process do not nest: a read or
+  // statement read lock call while another table-level lock is held does
+  // nothing and returns false; so does every call on an exclusive table or
+  // one with the read-only attribute. The calls that can find a change
+  // return whether CheckForChanges did. Failure after all attempts raises
+  // 10249, and nothing of the failed lock stays held; a failed unlock raises
+  // 10242 (10249 for the write and transaction locks).
+  //
+  // The write range covers the process's own read slots, so WriteLock takes
+  // them over: a read lock is released for good (ReadLockHeld() turns
+  // false); a statement read lock is suspended and taken again by
+  // WriteUnlock, so that the statement keeps its consistent view to its end.
   bool ReadLock();
   void ReadUnlock();
   bool StatementReadLock();
@@ -159,9 +165,14 @@ class TDataTable : public TTableOwner {
   bool TransactionLockHeld() const { return transaction_lock_held_; }
 
   // Record locks of the process. LockRecord retries LockRetryCount times
-  // LockWaitTime ms apart (10258 in the end, and at once for record 0);
-  // UnlockRecord defers the unlock while the transaction lock is held and
-  // raises 10242 for a record this process has not locked.
+  // LockWaitTime ms apart (10258 in the end, and at once for record 0),
+  // taking the read lock around each attempt unless StrictChangeDetection is
+  // set (it is released again before returning); it returns whether a read
+  // lock on the way found a change. Inside a transaction a record the
+  // process already holds is not locked again, and a deferred unlock of it
+  // is cancelled (it is held again). UnlockRecord defers the unlock while
+  // the transaction lock is held and raises 10242 for a record this process
+  // has not locked.
   bool LockRecord(int32_t record);
   void UnlockRecord(int32_t record);
   TRecordsBitmap& LockedRecords() { return *locked_records_; }
@@ -187,6 +198,8 @@ class TDataTable : public TTableOwner {
  private:
   struct ReadSlots {
     bool held = false;
+    // Held, but its bytes given up under this process's write lock.
+    bool suspended = false;
     uint16_t index_slot = 0;
     uint16_t blob_slot = 0;
   };
@@ -196,8 +209,17 @@ class TDataTable : public TTableOwner {
   void CloseFiles();
   // Every lock the process still holds, at the last close.
   void ReleaseAllLocks();
+  // Takes the slots; false, with nothing left held, when one is refused
+  // after all attempts.
+  bool TryTakeReadSlots(ReadSlots* slots);
+  // TryTakeReadSlots, then CheckForChanges; raises 10249.
   bool TakeReadSlots(ReadSlots* slots);
+  // Releases the bytes; returns false when an unlock was refused.
+  bool UnlockReadSlots(ReadSlots* slots);
   void ReleaseReadSlots(ReadSlots* slots);
+  // Takes a suspended statement read lock again; false (and the lock
+  // dropped) when its slots cannot be had.
+  bool ResumeStatementReadLock();
   // Grows the record bitmaps to hold record.
   void FitBitmaps(int32_t record);
   // The deferred record unlocks.

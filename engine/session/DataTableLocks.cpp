@@ -74,27 +74,46 @@ bool TDataTable::AnyTableLockHeld() const {
   return read_lock_.held || statement_read_lock_.held || write_lock_held_ || transaction_lock_held_;
 }
 
-bool TDataTable::TakeReadSlots(ReadSlots* slots) {
-  if (!LockSlotWithRetries(*index_file_, &slots->index_slot, table_lock_attempts_))
-    Raise(FICHA_LOCKTIMEOUT);
+bool TDataTable::TryTakeReadSlots(ReadSlots* slots) {
+  ReadSlots taken;
+  if (!LockSlotWithRetries(*index_file_, &taken.index_slot, table_lock_attempts_)) return false;
   if (blob_file_->IsOpen() &&
-      !LockSlotWithRetries(*blob_file_, &slots->blob_slot, table_lock_attempts_)) {
+      !LockSlotWithRetries(*blob_file_, &taken.blob_slot, table_lock_attempts_)) {
     // A slot left behind would block every writer, this process included.
-    index_file_->UnlockRegion(kReadSlotBase - slots->index_slot, 1);
-    slots->index_slot = 0;
-    Raise(FICHA_LOCKTIMEOUT);
+    index_file_->UnlockRegion(kReadSlotBase - taken.index_slot, 1);
+    return false;
   }
-  slots->held = true;
-  return CheckForChanges();
+  taken.held = true;
+  *slots = taken;
+  return true;
+}
+
+bool TDataTable::TakeReadSlots(ReadSlots* slots) {
+  if (!TryTakeReadSlots(slots)) Raise(FICHA_LOCKTIMEOUT);
+  try {
+    return CheckForChanges();
+  } catch (...) {
+    UnlockReadSlots(slots);
+    *slots = ReadSlots();
+    throw;
+  }
+}
+
+bool TDataTable::UnlockReadSlots(ReadSlots* slots) {
+  if (!slots->held || slots->suspended) return true;
+  bool ok = true;
+  if (slots->blob_slot != 0 && blob_file_->IsOpen()) {
+    ok = blob_file_->UnlockRegion(kReadSlotBase - slots->blob_slot, 1);
+  }
+  if (slots->index_slot != 0) {
+    ok = index_file_->UnlockRegion(kReadSlotBase - slots->index_slot, 1) && ok;
+  }
+  return ok;
 }
 
 void TDataTable::ReleaseReadSlots(ReadSlots* slots) {
   if (!slots->held) return;
-  bool ok = true;
-  if (slots->blob_slot != 0 && blob_file_->IsOpen()) {
-    ok = blob_file_->UnlockRegion(kReadSlotBase - slots->blob_slot, 1) && ok;
-  }
-  ok = index_file_->UnlockRegion(kReadSlotBase - slots->index_slot, 1) && ok;
+  bool ok = UnlockReadSlots(slots);
   *slots = ReadSlots();
   if (!ok) Raise(FICHA_UNLOCKFAILED);
 }
@@ -113,16 +132,34 @@ bool TDataTable::StatementReadLock() {
 
 void TDataTable::StatementReadUnlock() { ReleaseReadSlots(&statement_read_lock_); }
 
+bool TDataTable::ResumeStatementReadLock() {
+  ReadSlots& slots = statement_read_lock_;
+  if (!slots.held || !slots.suspended) return true;
+  // Called while the transaction byte is still held: no other writer can
+  // have come in, so the statement's view is still the table's state.
+  if (TryTakeReadSlots(&slots)) return true;
+  slots = ReadSlots();
+  return false;
+}
+
 bool TDataTable::WriteLock() {
   if (!opened_ || write_lock_held_ || exclusive_ || read_only_attribute_) return false;
-  // The write range covers this process's own read slot: a read lock still
-  // held would make the write lock wait for itself until it gives up.
-  ReleaseReadSlots(&read_lock_);
   bool took_transaction_byte = false;
   if (!transaction_lock_held_) {
     if (!LockWithRetries(*data_file_, kTransactionByte, 1, table_lock_attempts_))
       Raise(FICHA_LOCKTIMEOUT);
     took_transaction_byte = true;
+  }
+  // The write range covers this process's own read slots: held on, they
+  // would make the write lock wait for itself until it gives up. The
+  // transaction byte keeps other writers out from here on.
+  UnlockReadSlots(&read_lock_);
+  read_lock_ = ReadSlots();
+  if (statement_read_lock_.held && !statement_read_lock_.suspended) {
+    UnlockReadSlots(&statement_read_lock_);
+    statement_read_lock_.suspended = true;
+    statement_read_lock_.index_slot = 0;
+    statement_read_lock_.blob_slot = 0;
   }
   bool index_taken =
       LockWithRetries(*index_file_, kWriteRangeStart, kWriteRangeLength, table_lock_attempts_);
@@ -132,12 +169,21 @@ bool TDataTable::WriteLock() {
   if (!blob_taken) {
     // Nothing of a failed write lock may stay held.
     if (index_taken) index_file_->UnlockRegion(kWriteRangeStart, kWriteRangeLength);
+    ResumeStatementReadLock();
     if (took_transaction_byte) data_file_->UnlockRegion(kTransactionByte, 1);
     Raise(FICHA_LOCKTIMEOUT);
   }
   write_lock_held_ = true;
   if (transaction_lock_held_) return false;
-  return CheckForChanges();
+  try {
+    return CheckForChanges();
+  } catch (...) {
+    try {
+      WriteUnlock();
+    } catch (...) {
+    }
+    throw;
+  }
 }
 
 void TDataTable::WriteUnlock() {
@@ -145,20 +191,30 @@ void TDataTable::WriteUnlock() {
   bool ok = true;
   if (blob_file_->IsOpen()) ok = blob_file_->UnlockRegion(kWriteRangeStart, kWriteRangeLength);
   ok = index_file_->UnlockRegion(kWriteRangeStart, kWriteRangeLength) && ok;
-  if (!transaction_lock_held_) ok = data_file_->UnlockRegion(kTransactionByte, 1) && ok;
   write_lock_held_ = false;
+  ok = ResumeStatementReadLock() && ok;
+  if (!transaction_lock_held_) ok = data_file_->UnlockRegion(kTransactionByte, 1) && ok;
   if (!ok) Raise(FICHA_LOCKTIMEOUT);
 }
 
 void TDataTable::TransactionLock() {
   if (transaction_lock_held_ || read_only_attribute_) return;
   // A write lock already holds the transaction byte.
-  if (!exclusive_ && !write_lock_held_ &&
-      !LockWithRetries(*data_file_, kTransactionByte, 1, table_lock_attempts_)) {
-    Raise(FICHA_LOCKTIMEOUT);
+  bool took_transaction_byte = false;
+  if (!exclusive_ && !write_lock_held_) {
+    if (!LockWithRetries(*data_file_, kTransactionByte, 1, table_lock_attempts_))
+      Raise(FICHA_LOCKTIMEOUT);
+    took_transaction_byte = true;
   }
   transaction_lock_held_ = true;
-  if (!exclusive_) CheckForChanges();
+  if (exclusive_) return;
+  try {
+    CheckForChanges();
+  } catch (...) {
+    transaction_lock_held_ = false;
+    if (took_transaction_byte) data_file_->UnlockRegion(kTransactionByte, 1);
+    throw;
+  }
 }
 
 void TDataTable::TransactionUnlock() {
@@ -183,7 +239,12 @@ bool TDataTable::LockRecord(int32_t record) {
   if (exclusive_ || read_only_attribute_) return false;
   if (record <= 0) Raise(FICHA_RECLOCKFAILED);
   FitBitmaps(record);
-  if (transaction_lock_held_ && locked_records_->IsMember(record)) return false;
+  if (transaction_lock_held_ && locked_records_->IsMember(record)) {
+    // Held again before the transaction ended: the unlock asked for earlier
+    // no longer applies, the new holder unlocks it.
+    deferred_unlocks_->Exclude(record);
+    return false;
+  }
   TDataSession* session = Session();
   bool use_read_lock = !session->StrictChangeDetection();
   bool changed = false;
@@ -215,17 +276,17 @@ bool TDataTable::LockRecord(int32_t record) {
 
 void TDataTable::UnlockRecord(int32_t record) {
   if (exclusive_ || read_only_attribute_) return;
-  if (record > 0) FitBitmaps(record);
+  // A record this process does not hold is refused also inside a
+  // transaction, rather than being accepted and dropped at its end.
+  if (record <= 0) Raise(FICHA_UNLOCKFAILED);
+  FitBitmaps(record);
+  if (!locked_records_->IsMember(record)) Raise(FICHA_UNLOCKFAILED);
   if (transaction_lock_held_) {
     deferred_unlocks_->Include(record);
     return;
   }
-  if (record > 0 && locked_records_->IsMember(record) &&
-      data_file_->UnlockRegion(kRecordLockBase - record, 1)) {
-    locked_records_->Exclude(record);
-    return;
-  }
-  Raise(FICHA_UNLOCKFAILED);
+  if (!data_file_->UnlockRegion(kRecordLockBase - record, 1)) Raise(FICHA_UNLOCKFAILED);
+  locked_records_->Exclude(record);
 }
 
 void TDataTable::PerformDeferredUnlocks() {

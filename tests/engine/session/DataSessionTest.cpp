@@ -13,7 +13,7 @@ TEST(DataSessionDefaults, SettingsAndDirectories) {
   EXPECT_FALSE(session.StrictChangeDetection());
   EXPECT_EQ(session.LockRetryCount(), 15);
   EXPECT_EQ(session.LockWaitTime(), 100);
-  EXPECT_EQ(session.LockProtocol(), TLockProtocol::kPessimistic);
+  EXPECT_EQ(session.LockProtocol(), TDataLockProtocol::kPessimistic);
   EXPECT_EQ(session.CacheLimits().data_bytes, 16384);
   ASSERT_FALSE(session.StartupDirectory().empty());
   EXPECT_EQ(session.StartupDirectory().back(), '\\');

@@ -58,23 +58,17 @@ void SessionTest::TearDown() {
 void SessionTest::CreateTableIn(const std::string& directory, bool in_memory,
                                 const std::string& name, int records, bool with_blob,
                                 const std::string& password) {
-  struct {
-    const std::string& name;
-    int records;
-    bool with_blob;
-    const std::string& password;
-  } spec{name, records, with_blob, password};
-  TPlainTableOwner owner(spec.name, directory);
+  TPlainTableOwner owner(name, directory);
   owner.exclusive = true;
   TNewTableInfo info;
-  info.fields = TestFields(spec.with_blob);
-  info.encrypted = !spec.password.empty();
-  info.password = spec.password;
+  info.fields = TestFields(with_blob);
+  info.encrypted = !password.empty();
+  info.password = password;
   TDataFile data(&owner);
   data.SetInMemory(in_memory);
-  data.SetName(TableFileName(directory, spec.name, kDataFileExt));
+  data.SetName(TableFileName(directory, name, kDataFileExt));
   data.InitializeDataFile(info);
-  for (int i = 1; i <= spec.records; ++i) {
+  for (int i = 1; i <= records; ++i) {
     TRecord* record = data.AllocateRecord();
     SetRecordRowId(record->Data(), data.TakeRowIdentifier());
     FillRecord(record->Data(), data.FieldDefs(), i * 10);
@@ -86,18 +80,18 @@ void SessionTest::CreateTableIn(const std::string& directory, bool in_memory,
 
   TIndexFile index(&owner);
   index.SetInMemory(in_memory);
-  index.SetName(TableFileName(directory, spec.name, kIndexFileExt));
+  index.SetName(TableFileName(directory, name, kIndexFileExt));
   index.SetEncrypted(info.encrypted);
   index.CreateNewFile();
   index.DefinePrimaryIndex(TIndexDef());
-  index.SetActiveRecords(spec.records);
+  index.SetActiveRecords(records);
   index.FlushBuffers(true, false);
   index.CloseFile();
 
-  if (spec.with_blob) {
+  if (with_blob) {
     TBlobFile blob(&owner);
     blob.SetInMemory(in_memory);
-    blob.SetName(TableFileName(directory, spec.name, kBlobFileExt));
+    blob.SetName(TableFileName(directory, name, kBlobFileExt));
     blob.SetBlockSize(kDefaultBlobBlockSize);
     blob.SetEncrypted(info.encrypted);
     blob.CreateNewFile();

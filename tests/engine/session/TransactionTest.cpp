@@ -342,6 +342,37 @@ TEST_F(TransactionTest, WriteLockTakesOverTheProcessReadLock) {
   EXPECT_TRUE(CanLock("FONE.DAT", kTransactionByte, 1));
 }
 
+// A second session stands for another program: its own tables, caches and
+// header images on the same files.
+TEST_F(TransactionTest, AnotherProgramsChangesSeenAtRefresh) {
+  TDataSession other_session;
+  TDataDirectory* other_db = other_session.OpenDirectory("", EngineDir());
+  TDataCursor other(other_db);
+  other.SetTableName("FONE");
+  other.Open();
+  ASSERT_NE(other.Table(), table_);
+
+  AppendRecords(*other.Table(), 1, 30);
+  other.FlushBuffers(false, kFlushIndexHeader);
+  EXPECT_EQ(table_->DataFile().RecordSlotCount(), 2);
+  EXPECT_FALSE(cursor_->SnapshotStale());
+  cursor_->Refresh();
+  EXPECT_EQ(table_->DataFile().RecordSlotCount(), 3);
+  EXPECT_TRUE(cursor_->SnapshotStale());
+  EXPECT_EQ(RecordId(*table_, 3), 30);
+  EXPECT_FALSE(table_->ReadLockHeld());
+
+  // While the other program's transaction runs, this one cannot write.
+  other_db->StartTransaction();
+  table_->SetTableLockAttempts(2);
+  EXPECT_EQ(ErrorOf([&] { table_->WriteLock(); }), FICHA_LOCKTIMEOUT);
+  EXPECT_TRUE(CanLock("FONE.IDX", kWriteRange, kWriteRangeLength));
+  other_db->Commit(true, false);
+  table_->WriteLock();
+  EXPECT_TRUE(table_->WriteLockHeld());
+  table_->WriteUnlock();
+}
+
 TEST_F(TransactionTest, TransactionsDoNotNest) {
   db_->StartTransaction();
   db_->StartTransaction();  // nothing: transactions do not nest
