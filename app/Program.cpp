@@ -74,6 +74,13 @@ int Insere9Main(int argc, const char* const* argv, std::ostream& out, std::ostre
   }
 
   TApplication& app = Application();
+  // The streams belong to the caller and may die after this returns: the
+  // application object goes back to what it was.
+  struct Restore {
+    TApplication& app;
+    TApplication saved;
+    ~Restore() { app = saved; }
+  } restore{app, app};
   app.Title = kApplicationTitle;
   app.ProgramDirectory = dir;
   app.FinalPauseMs = no_pause ? 0 : 5000;

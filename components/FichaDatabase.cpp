@@ -1,6 +1,7 @@
 #include "components/FichaDatabase.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "components/DatabaseErrors.h"
 #include "components/NameCompare.h"
@@ -21,6 +22,10 @@ TFichaDatabase::~TFichaDatabase() {
 
 void TFichaDatabase::MoveToSession(TFichaSession* session) {
   if (session == session_) return;
+  // Databases of other threads' sessions join and leave the default
+  // session's list too: its list changes under the session lock.
+  TSessionList& sessions = session_ != nullptr ? session_->list_ : session->list_;
+  std::lock_guard<std::recursive_mutex> lock(sessions.SessionLock());
   if (session_ != nullptr) {
     auto& list = session_->databases_;
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
@@ -102,6 +107,9 @@ void TFichaDatabase::Open() {
   if (BeforeConnect) BeforeConnect(*this);
   if (!temporary_ && database_name_.empty()) RaiseDatabaseError(kDatabaseNameMissing);
   TFichaSession* session = Sessions().OpenSession(session_name_);
+  // Held while the database connects: the name check reads the session's
+  // list and may free a temporary database of it.
+  TFichaSession::Lock lock(*session);
   MoveToSession(session);
   try {
     CheckName();
@@ -109,9 +117,10 @@ void TFichaDatabase::Open() {
     database_name_.clear();
     throw;
   }
-  session->SetActive(true);
+  // Started even while its own definition is still loading (a database
+  // loaded before its session): a connected database needs the engine.
+  session->StartSession();
 
-  TFichaSession::Lock lock(*session);
   if (handle_shared_) {
     for (TFichaDatabase* db : session->databases_) {
       if (db != this && db->HandleShared() && db->Engine() != nullptr &&

@@ -1,6 +1,7 @@
 #include "components/FichaSession.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "common/EngineError.h"
 #include "common/ErrorCodes.h"
@@ -62,6 +63,7 @@ TFichaSession::TFichaSession(TComponent* owner, TSessionList& list, const std::s
 }
 
 TFichaSession::~TFichaSession() {
+  Lock lock(*this);
   StopSession();
   if (auto_session_number_ >= 0) list_.ReleaseAutoSessionNumber(auto_session_number_);
   list_.Remove(this);
@@ -315,6 +317,7 @@ void TFichaSession::SetRemotePassword(const std::string& password) {
 }
 
 TFichaDatabase* TFichaSession::FindDatabase(std::string_view name) const {
+  std::lock_guard<std::recursive_mutex> lock(list_.SessionLock());
   std::string wanted = WithBackslashes(name);
   for (TFichaDatabase* db : databases_) {
     if (SameName(db->DatabaseName(), wanted)) return db;
@@ -351,7 +354,10 @@ TFichaDatabase* TFichaSession::OpenDatabase(std::string_view name, TComponent* r
   try {
     db->Open();
   } catch (...) {
-    if (created) delete db;
+    // A session that fails to start stops again and frees its temporary
+    // databases, this one included.
+    bool still_here = std::find(databases_.begin(), databases_.end(), db) != databases_.end();
+    if (created && still_here) delete db;
     throw;
   }
   ++db->ref_count_;

@@ -39,7 +39,9 @@ const std::string kConnectedLog =
 
 TEST(Driver, WithoutKolbarIniRunsWithDefaults) {
   TempDir dir;
+  std::ostream* out_before = Application().Out;
   RunResult r = RunInsere9({"--dir", dir.path(), "--no-pause"});
+  EXPECT_EQ(Application().Out, out_before) << "keeps no stream of the finished run";
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, kConnectedLog);
   EXPECT_EQ(r.err, "");

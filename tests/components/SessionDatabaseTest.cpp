@@ -251,6 +251,27 @@ TEST_F(SessionFixture, LoadingRemembersActiveUntilLoaded) {
   EXPECT_TRUE(s->Active());
 }
 
+TEST(Components, DatabaseLoadedBeforeItsSessionConnects) {
+  TComponent form(nullptr);
+  auto* db = new TFichaDatabase(&form);
+  auto* s = new TFichaSession(&form);
+  db->BeginLoading();
+  s->BeginLoading();
+  db->SetName("Dados");
+  db->SetDatabaseName("LOADDB");
+  db->SetSessionName("LOADSESSION");
+  db->SetConnected(true);
+  s->SetName("Sessao");
+  s->SetSessionName("LOADSESSION");
+  s->SetActive(true);
+  db->Loaded();
+  EXPECT_TRUE(db->Connected());
+  EXPECT_TRUE(s->Active());
+  s->Loaded();
+  EXPECT_TRUE(s->Active());
+  EXPECT_EQ(db->Session(), s);
+}
+
 TEST_F(SessionFixture, DatabaseChecksAtOpen) {
   TFichaDatabase* unnamed = new TFichaDatabase(form_.get());
   ExpectDatabaseError([&] { unnamed->Open(); }, "Database name is missing.");
@@ -392,6 +413,102 @@ TEST_F(SessionFixture, DestroyingASessionMovesForeignDatabasesToTheDefault) {
   EXPECT_FALSE(database_->Connected());
   EXPECT_EQ(database_->Session(), Sessions().DefaultSession());
   ExpectDatabaseError([&] { database_->Open(); }, "Session name KXFICHA is not valid.");
+}
+
+TEST(Components, DefaultsOfANewSessionAndDatabase) {
+  TFichaSession s(nullptr);
+  EXPECT_EQ(s.EngineVersion(), "3.30");
+  s.SetEngineVersion("9.99");
+  EXPECT_EQ(s.EngineVersion(), "3.30") << "read-only";
+  EXPECT_FALSE(s.Active());
+  EXPECT_FALSE(s.AutoSessionName());
+  EXPECT_FALSE(s.ForceBufferFlush());
+  EXPECT_TRUE(s.KeepConnections());
+  EXPECT_EQ(s.LockRetryCount(), 15);
+  EXPECT_EQ(s.LockWaitTime(), 100);
+  EXPECT_EQ(s.LockProtocol(), TLockProtocol::lpPessimistic);
+  EXPECT_EQ(s.PrivateDir(), "");
+  EXPECT_EQ(s.ProgressSteps(), 20);
+  EXPECT_EQ(s.SessionName(), "");
+  EXPECT_FALSE(s.StrictChangeDetection());
+  EXPECT_EQ(s.SessionType(), TSessionType::stLocal);
+  EXPECT_EQ(s.RemoteType(), TRemoteType::rtLAN);
+  EXPECT_EQ(s.RemoteHost(), "");
+  EXPECT_EQ(s.RemoteAddress(), "127.0.0.1");
+  EXPECT_EQ(s.RemotePort(), 12005);
+  EXPECT_EQ(s.RemoteService(), "");
+  EXPECT_FALSE(s.RemoteTrace());
+  EXPECT_EQ(s.RemoteUser(), "");
+  EXPECT_EQ(s.RemotePassword(), "");
+  EXPECT_EQ(s.CacheLimits(), (EngineCacheLimits{16384, 8192, 16384, 32768, 8192}));
+
+  TFichaDatabase d(nullptr);
+  EXPECT_EQ(d.EngineVersion(), "3.30");
+  EXPECT_FALSE(d.Connected());
+  EXPECT_EQ(d.DatabaseName(), "");
+  EXPECT_EQ(d.Directory(), "");
+  EXPECT_EQ(d.RemoteDatabase(), "");
+  EXPECT_FALSE(d.HandleShared());
+  EXPECT_TRUE(d.KeepConnection());
+  EXPECT_EQ(d.SessionName(), "");
+  EXPECT_EQ(d.Session(), Sessions().DefaultSession());
+}
+
+TEST_F(SessionFixture, MemoryDatabaseOfADatasetHasNoDirectory) {
+  TFichaDatabase* db = session_->OpenDatabase("memory", nullptr);
+  EXPECT_TRUE(db->Temporary());
+  EXPECT_TRUE(db->Connected());
+  EXPECT_EQ(db->DatabaseName(), "memory");
+  EXPECT_EQ(db->Directory(), "") << "the in-memory database takes no directory";
+  EXPECT_EQ(db->Engine()->Directory(), "");
+  EXPECT_EQ(session_->OpenDatabase("MEMORY", nullptr), db);
+}
+
+TEST_F(SessionFixture, TemporaryDatabaseThatCannotOpenIsFreed) {
+  session_->SetSessionType(TSessionType::stRemote);
+  try {
+    session_->OpenDatabase("REMOTEDB", nullptr);
+    FAIL() << "a remote session opened a database";
+  } catch (const EFichaEngineError& e) {
+    EXPECT_EQ(e.ErrorCode(), FICHA_REMOTECONNECT);
+  }
+  EXPECT_EQ(session_->FindDatabase("REMOTEDB"), nullptr);
+  for (TFichaDatabase* db : session_->Databases()) EXPECT_FALSE(db->Temporary());
+  EXPECT_FALSE(session_->Active());
+}
+
+// Database components start in the default session's list and move to
+// their own session when they connect, so threads that each use their own
+// session still share that list.
+TEST(SessionList, DatabasesOfSeveralThreadsSessions) {
+  size_t before = Sessions().DefaultSession()->Databases().size();
+  std::vector<std::thread> threads;
+  std::vector<int> failures(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t, &failures] {
+      std::string session_name = "DBT" + std::to_string(t);
+      TFichaSession session(nullptr);
+      session.SetSessionName(session_name);
+      std::vector<std::unique_ptr<TFichaDatabase>> dbs;
+      for (int i = 0; i < 2000; ++i) {
+        dbs.push_back(std::make_unique<TFichaDatabase>(nullptr));
+        dbs.back()->SetDatabaseName("D" + std::to_string(i));
+        dbs.back()->SetSessionName(session_name);
+        dbs.back()->SetDirectory("/nonexistent/dbt" + std::to_string(t));
+      }
+      for (auto& db : dbs) {
+        db->Open();
+        if (db->Session() != &session || session.FindDatabase(db->DatabaseName()) != db.get()) {
+          ++failures[t];
+        }
+      }
+      dbs.clear();
+      if (!session.Databases().empty()) ++failures[t];
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (int t = 0; t < 4; ++t) EXPECT_EQ(failures[t], 0) << t;
+  EXPECT_EQ(Sessions().DefaultSession()->Databases().size(), before);
 }
 
 TEST(SessionList, SessionsComeAndGoFromSeveralThreads) {
