@@ -154,7 +154,12 @@ const TKeyDescriptor& TIndexFile::Keys(int index) {
   if (!k) {
     k.emplace();
     const TIndexDef def = IndexDefinition(index);
-    if (k->Resolve(def, index, fields_, language_) < 0) {
+    // Pages follow the slot's key size; a system slot whose size is not that
+    // of its fixed key layout cannot be used.
+    const bool bad_system_size =
+        (index == kSysDeletedIndex && def.key_size != kSysDeletedKeySize) ||
+        (index == kSysTextIndex && def.key_size != kSysTextKeySize);
+    if (bad_system_size || k->Resolve(def, index, fields_, language_) < 0) {
       k.reset();
       RaiseTable(FICHA_HEADERCORRUPT, def.name);
     }
@@ -211,6 +216,7 @@ bool TIndexFile::IndexHeaderChanged() {
   if (encrypted_) ScrambleBlock(image.data(), kIndexHeaderSize);
   if (GetI32(image.data()) == ChangeCount()) return false;
   if (image[kIdxHdrVersion] != kIndexVersion) RaiseTable(FICHA_OLDVERSION);
+  if (image[kIdxHdrSecondaryCount] > 32) RaiseTable(FICHA_HEADERCORRUPT);
   // Keep temporary slots, which the other writer never sees.
   std::vector<std::array<uint8_t, kIndexSlotSize>> temporary;
   for (int i = 1; i <= SecondaryCount() && i <= kMaxSecondaryIndexes; ++i) {
@@ -245,7 +251,7 @@ bool TIndexFile::WriteIndexHeader(bool force) {
     }
   }
   image[kIdxHdrSecondaryCount] = static_cast<uint8_t>(count);
-  image[kIdxHdrChanged] = 1;
+  image[kIdxHdrChanged] = header_changed_ ? 1 : 0;
   if (encrypted_) ScrambleBlock(image.data(), kIndexHeaderSize);
   BeginAccess();
   try {
@@ -308,7 +314,7 @@ void TIndexFile::ValidateIndexHeader() {
     const TIndexDef d = IndexDefinition(i);
     ok = d.key_size <= kMaxKeySize && d.field_count <= kMaxKeyFields && d.compression <= 3 &&
          d.root_page >= 0 && d.first_free_page >= 0 &&
-         (d.temporary || (d.root_page < next && d.first_free_page < next));
+         (d.temporary || (d.root_page < next && d.first_free_page <= next));
   }
   if (!ok) RaiseTable(FICHA_HEADERCORRUPT);
 }
@@ -489,6 +495,9 @@ void TIndexFile::RemoveIndex(int index) {
     return;
   }
   const int n = SecondaryCount();
+  // Shifting more slots than secondary indexes exist would move the system
+  // slots.
+  if (n > kMaxSecondaryIndexes) RaiseTable(FICHA_HEADERCORRUPT);
   if (index < 1 || index > n) RaiseTable(FICHA_INVALIDINDEXDELETE);
   std::array<uint8_t, kIndexSlotSize> removed;
   std::memcpy(removed.data(), Slot(index), kIndexSlotSize);

@@ -102,6 +102,9 @@ int TKeyDescriptor::Resolve(const TIndexDef& slot, int slot_number,
     return ResolveParts(slot.field_numbers.data(), slot.field_descending.data(),
                         std::min<int>(slot.field_count, kMaxKeyFields), fields, true);
   }
+  // Pages are laid out by the key size, so a size no index can have is
+  // refused even when the fields are not known.
+  if (slot.key_size > kMaxKeySize) return -FICHA_INVALIDKEY;
   if (fields.empty()) return 0;
   if (slot.field_count > kMaxKeyFields) return -FICHA_INDEXLIMIT;
   const int sum = ResolveParts(slot.field_numbers.data(), slot.field_descending.data(),

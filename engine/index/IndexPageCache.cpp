@@ -169,12 +169,19 @@ void TIndexFile::ReleasePage(TPage* page) {
 }
 
 TPage* TIndexFile::NewPage(int index) {
-  const int32_t first = FirstFreePage(index);
+  int32_t first = FirstFreePage(index);
   TPage* page = nullptr;
+  const bool temporary = IsTemporaryIndex(index) && temp_file_;
+  const int32_t next = temporary ? temp_next_page_ : NextPageNumber();
+  if (first != 0 && first == next) {
+    // A chain head naming the next page number is a page not yet in the
+    // file: it is taken as a new page, which leaves the chain empty.
+    PutI32(Slot(index) + 90, 0);
+    MarkChanged();
+    first = 0;
+  }
   if (first != 0) {
-    const bool temporary = IsTemporaryIndex(index) && temp_file_;
-    const int32_t next = temporary ? temp_next_page_ : NextPageNumber();
-    if (first < 0 || first >= next) RaiseTable(FICHA_INDEXCORRUPT);
+    if (first < 0 || first > next) RaiseTable(FICHA_INDEXCORRUPT);
     GetPage(nullptr, index, first, &page);
     // A free chain that leads into a live page is damaged; using the page
     // would destroy its keys.
@@ -187,8 +194,7 @@ TPage* TIndexFile::NewPage(int index) {
     page->Renew(FormatOf(index));
     return page;
   }
-  const bool temporary = IsTemporaryIndex(index) && temp_file_;
-  GetPage(nullptr, index, temporary ? temp_next_page_ : NextPageNumber(), &page);
+  GetPage(nullptr, index, next, &page);
   page->Renew(FormatOf(index));
   return page;
 }

@@ -162,15 +162,16 @@ void TIndexFile::SplitPage(int index, std::vector<TPage*>& pages, std::vector<in
   TPage* x = pages[level];
   const bool was_root = x->IsRoot();
   const bool leaf = x->IsLeaf();
-  // Take every page needed before changing anything.
+  // Take every page needed before changing anything; the new sibling comes
+  // before a new root in the page numbering.
   TPage* next = x->Next() != 0 ? TreePage(index, x->Next(), pins) : nullptr;
+  TPage* y = NewPage(index);
+  pins.pages.push_back(y);
   TPage* root = nullptr;
   if (was_root) {
     root = NewPage(index);
     pins.pages.push_back(root);
   }
-  TPage* y = NewPage(index);
-  pins.pages.push_back(y);
 
   const int n = x->Count();
   const int move = n / 2;

@@ -1,6 +1,8 @@
 // Damaged pages give 8965 naming the table: never a crash or a loop.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "IndexTestUtil.h"
 #include "common/ErrorCodes.h"
 #include "engine/index/IndexChecker.h"
@@ -22,6 +24,17 @@ class CorruptIndexTest : public IndexFileFixture {
     first_leaf_ = root->Value(1);
     second_leaf_ = root->Value(2);
     file_->ReleasePage(root);
+    file_->DiscardPages();
+  }
+  // Rewrites slot `index` of the header on disk and reads the header back.
+  void PatchSlot(int index, const std::function<void(TIndexDef&)>& change) {
+    file_->FlushBuffers(true, false, true);
+    std::vector<uint8_t> header = RawPage(0);
+    TIndexDef def = TIndexDef::Decode(header.data() + 14 + 120 * index);
+    change(def);
+    def.Encode(header.data() + 14 + 120 * index);
+    WriteRawPage(0, header);
+    file_->ReadIndexHeader();
     file_->DiscardPages();
   }
   int32_t first_leaf_ = 0;
@@ -107,6 +120,53 @@ TEST_F(CorruptIndexTest, MissingKeyAndBadFreeChain) {
               file_->GetPage(nullptr, 1, 0, &page);
             }),
             FICHA_INDEXCORRUPT);
+}
+
+TEST_F(CorruptIndexTest, KeySizeBeyondTheLimitIsRefusedBeforeAnyPageIsMade) {
+  file_->AddSecondaryIndex(Def("IX", 10, true, 3));
+  PatchSlot(1, [](TIndexDef& d) { d.key_size = 4000; });
+  std::vector<uint8_t> key(4000, 0x41);
+  EXPECT_EQ(CodeOf([&] { file_->InsertKey(1, key.data(), 1); }), FICHA_HEADERCORRUPT);
+  EXPECT_EQ(file_->RootPage(1), 0);
+  EXPECT_EQ(CodeOf([&] { file_->ValidateIndexHeader(); }), FICHA_HEADERCORRUPT);
+  // The system indexes have fixed key sizes.
+  for (int index : {kSysDeletedIndex, kSysTextIndex}) {
+    PatchSlot(index, [](TIndexDef& d) { d.key_size = 300; });
+    EXPECT_EQ(CodeOf([&] { file_->InsertKey(index, key.data(), 1); }), FICHA_HEADERCORRUPT);
+    EXPECT_EQ(file_->RootPage(index), 0);
+  }
+}
+
+TEST_F(CorruptIndexTest, FreeChainHeadAtTheNextPageNumberIsANewPage) {
+  // Freeing a page never links to the next page number, which marks a chain
+  // head that names a page not yet in the file: it is used as a new page.
+  Build(0, false);
+  const int32_t next = file_->NextPageNumber();
+  PatchSlot(1, [next](TIndexDef& d) { d.first_free_page = next; });
+  file_->ValidateIndexHeader();
+  for (int v = 5000; v < 5300; ++v) file_->InsertKey(1, Key(v, 10).data(), v);
+  EXPECT_GT(file_->NextPageNumber(), next);
+  EXPECT_EQ(file_->FirstFreePage(1), 0);
+  const TIndexCheckResult check = TIndexChecker(file_.get()).CheckFile();
+  EXPECT_TRUE(check.Ok()) << check.problems.front();
+  EXPECT_EQ(file_->KeyCount(1), 1500);
+}
+
+TEST_F(CorruptIndexTest, RemovingAnIndexNeverMovesTheSystemSlots) {
+  // Opening accepts up to 32 secondary indexes; only 30 can exist.
+  file_->FlushBuffers(true, false, true);
+  std::vector<uint8_t> header = RawPage(0);
+  header[13] = 32;
+  WriteRawPage(0, header);
+  file_->ReadIndexHeader();
+  EXPECT_EQ(CodeOf([&] { file_->RemoveIndex(1); }), FICHA_HEADERCORRUPT);
+  EXPECT_EQ(file_->IndexDefinition(kSysDeletedIndex).name, "Sys Deleted");
+  EXPECT_EQ(file_->IndexDefinition(kSysTextIndex).name, "Sys Text");
+  // Another writer's header claiming 33 is refused when it is taken in.
+  header[13] = 33;
+  PutI32(header.data(), GetI32(header.data()) + 1);
+  WriteRawPage(0, header);
+  EXPECT_EQ(CodeOf([&] { file_->IndexHeaderChanged(); }), FICHA_HEADERCORRUPT);
 }
 
 TEST_F(CorruptIndexTest, HeaderVersionAndSecondaryCount) {
