@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "common/EngineError.h"
 #include "common/ErrorCodes.h"
@@ -140,12 +141,20 @@ bool TDataFile::HeaderChanged() {
   }
   if (GetI32(image) == header_.change_count) return false;
   TTableHeader old = header_;
+  bool old_changed = header_changed_;
   header_ = DecodeTableHeader(image);
   header_changed_ = false;
   try {
     CheckHeaderSane();
+    // The definitions in use stay as read at open; a header that gives the
+    // records another size or field count would let them address bytes
+    // beyond each record.
+    if (header_.record_size != old.record_size || header_.field_count != old.field_count) {
+      RaiseTable(FICHA_HEADERCORRUPT);
+    }
   } catch (...) {
     header_ = old;
+    header_changed_ = old_changed;
     throw;
   }
   return true;
@@ -287,8 +296,17 @@ void TDataFile::ReadFieldDefs() {
   if (header_.encrypted) ScrambleBlock(block.data(), block.size());
   defs_.clear();
   defs_.reserve(count);
-  for (size_t i = 0; i < count; ++i)
-    defs_.push_back(DecodeFieldDef(block.data() + i * kFieldDefSize));
+  for (size_t i = 0; i < count; ++i) {
+    TFieldDef def = DecodeFieldDef(block.data() + i * kFieldDefSize);
+    // Physical size and decimals follow from type and declared size. The
+    // stored copies are not trusted: a damaged byte there would make key
+    // building and value readers take more bytes than the field holds.
+    // An unknown type takes no bytes (validation refuses it anyway).
+    int phys = std::clamp(FieldPhysicalSize(def.type, def.size), 0, 0xFF);
+    def.phys_size = static_cast<uint8_t>(phys);
+    def.phys_decimals = def.decimals;
+    defs_.push_back(std::move(def));
+  }
   defs_changed_ = false;
 }
 

@@ -95,7 +95,8 @@ class TDataFile : public TFileHandler {
 
   // Re-reads the header; when its change count differs from the image's,
   // takes it as the new image and returns true (the caller drops cached
-  // records). The field definitions are not re-read.
+  // records). The field definitions are not re-read, so a header with
+  // another record size or field count raises 8961 and the image stays.
   bool HeaderChanged();
 
   // When forced or changed: increments the change count, sets writer version
@@ -153,7 +154,8 @@ class TDataFile : public TFileHandler {
   // ---- Field definitions ----
 
   // Reads 768 x field count bytes at 127 (9217 when short), unscrambles them
-  // when encrypted and decodes each definition.
+  // when encrypted and decodes each definition. Physical size and decimals
+  // are derived from type and declared size, not taken from the file.
   void ReadFieldDefs();
 
   // Only when the definitions changed: writes them all at 127 (scrambled

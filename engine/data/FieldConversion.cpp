@@ -272,9 +272,10 @@ bool Convert(uint8_t src_type, const uint8_t* src, size_t src_size, const Target
     }
     case kFldTimestamp: {
       double ts = GetF64(src);
+      // Not a number or infinite: a damaged value that names no instant.
+      if (!std::isfinite(ts)) return false;
       if (t.type == kFldString) return PutText(t, FormatTimestamp(ts), false);
       if (t.type == kFldDate || t.type == kFldTime) {
-        if (!std::isfinite(ts)) return false;
         int32_t day;
         int32_t ms;
         SplitTimestamp(ts, &day, &ms);

@@ -17,7 +17,7 @@ namespace ficha {
 using SortMap = std::array<unsigned char, 256>;
 
 // Process-wide cache of sort maps, guarded by its own lock. A miss builds the
-// map under the lock (characters that compare equal end in an unspecified but
+// map under the lock (characters that compare equal end in an arbitrary but
 // fixed order). Maps are copied out to the caller.
 class TLanguageCharMapsList {
  public:

@@ -1,7 +1,9 @@
 #include "lib/literal/DateTimeValue.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <ctime>
 
 namespace ficha {
@@ -80,6 +82,11 @@ double MakeTimestamp(int32_t day_number, int32_t ms_of_day) {
 }
 
 void SplitTimestamp(double timestamp, int32_t* day_number, int32_t* ms_of_day) {
+  // A damaged stored value must still give some day: not a number reads as
+  // day 0, and days beyond 32 bits stop at the ends of the range.
+  if (std::isnan(timestamp)) timestamp = 0;
+  timestamp = std::clamp(timestamp, static_cast<double>(INT32_MIN) * kMsPerDay,
+                         static_cast<double>(INT32_MAX) * kMsPerDay);
   double days = std::floor(timestamp / kMsPerDay);
   double ms = std::round(timestamp - days * kMsPerDay);
   if (ms >= kMsPerDay) {

@@ -34,7 +34,8 @@ bool EncodeTime(int hour, int minute, int second, int ms, int32_t* ms_of_day);
 void DecodeTime(int32_t ms_of_day, int* hour, int* minute, int* second, int* ms);
 
 double MakeTimestamp(int32_t day_number, int32_t ms_of_day);
-// Floor split; a fractional millisecond is rounded to the nearest.
+// Floor split; a fractional millisecond is rounded to the nearest. Not a
+// number splits as day 0, and day numbers beyond 32 bits are clamped.
 void SplitTimestamp(double timestamp, int32_t* day_number, int32_t* ms_of_day);
 
 // Days since 1899-12-30 with the time as fraction (the clock value of file

@@ -153,6 +153,8 @@ TEST(FieldConversionTest, FailuresLeaveTheTargetZero) {
        nullptr},
       {"bytes to blob", kFldBytes, Bytes{1, 2}, kFldBlob, 8, 0, false, nullptr},
       {"time to date", kFldTime, I32(1000), kFldDate, 4, 0, false, nullptr},
+      {"timestamp that is not a number, as text", kFldTimestamp, F64(std::nan("")), kFldString, 24,
+       0, false, nullptr},
       {"number too long for the string", kFldInteger, I32(12345), kFldString, 4, 0, false, nullptr},
       {"damaged BCD", kFldBcd, Bytes(kBcdSize, 0xFF), kFldInteger, 4, 0, false, nullptr},
   };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "DataTestSupport.h"
@@ -395,6 +396,23 @@ TEST_F(DataFileTest, HeaderChangedComparesTheChangeCount) {
   EXPECT_TRUE(b->HeaderChanged());
   EXPECT_EQ(b->Description(), "new");
   EXPECT_FALSE(b->HeaderChanged());
+}
+
+TEST_F(DataFileTest, ChangedHeaderWithAnotherRecordLayoutIsCorrupt) {
+  Create(testing::AutoIncAndTwoIntegers());
+  auto file = Open();
+  for (auto damage : {std::function<void(std::vector<uint8_t>&)>(
+                          [](std::vector<uint8_t>& b) { PutU16(&b[21], 200); }),
+                      std::function<void(std::vector<uint8_t>&)>(
+                          [](std::vector<uint8_t>& b) { PutU16(&b[23], 1); })}) {
+    std::vector<uint8_t> b = ReadDiskFile(path_);
+    PutI32(&b[0], GetI32(&b[0]) + 1);  // looks like another writer's change
+    damage(b);
+    testing::WriteDiskFile(path_, b);
+    EXPECT_EQ(CodeOf([&] { file->HeaderChanged(); }), FICHA_HEADERCORRUPT);
+    EXPECT_EQ(file->RecordSize(), 19);
+    EXPECT_EQ(file->FieldCount(), 3);
+  }
 }
 
 TEST_F(DataFileTest, RecordNumberZeroOrBeyondTheEndIsRefused) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
 namespace ficha {
 namespace {
 
@@ -71,6 +75,20 @@ TEST(DateTimeValueTest, TimesAndTimestamps) {
   SplitTimestamp(MakeTimestamp(730120, 0) - 0.2, &day, &ms);
   EXPECT_EQ(day, 730120);
   EXPECT_EQ(ms, 0);
+
+  // Damaged stored values split into a defined day, never beyond 32 bits.
+  const struct {
+    double ts;
+    int32_t day;
+  } damaged[] = {{std::nan(""), 0},
+                 {1e300, INT32_MAX},
+                 {-1e300, INT32_MIN},
+                 {std::numeric_limits<double>::infinity(), INT32_MAX}};
+  for (const auto& c : damaged) {
+    SplitTimestamp(c.ts, &day, &ms);
+    EXPECT_EQ(day, c.day) << c.ts;
+    EXPECT_EQ(ms, 0) << c.ts;
+  }
 
   EXPECT_DOUBLE_EQ(TimestampToDateTime(MakeTimestamp(kDayNumber18991230, kMsPerDay / 2)), 0.5);
   EXPECT_EQ(DateTimeToTimestamp(0.5), MakeTimestamp(kDayNumber18991230, kMsPerDay / 2));
