@@ -65,6 +65,25 @@ void BM_BlobWrite(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * length);
 }
 
+// Writes a new blob and deletes it again: the chain is built from new
+// blocks (taken off the free chain after the first round).
+void BM_BlobWriteNew(benchmark::State& state) {
+  const int64_t length = state.range(0);
+  BlobBench bench;
+  const std::vector<uint8_t> content = Content(length);
+  int32_t revision = 0;
+  for (auto _ : state) {
+    TBlobBuffer buffer(&bench.File(), nullptr, 1, {});
+    buffer.Write(0, length, content.data());
+    revision = NextBlobRevision(revision);
+    buffer.SaveBlob(revision);
+    bench.File().FlushBuffers(false, false, true);
+    buffer.DeleteBlob();
+    bench.File().FlushBuffers(false, false, true);
+  }
+  state.SetBytesProcessed(state.iterations() * length);
+}
+
 // Loads one blob with a cold block cache.
 void BM_BlobRead(benchmark::State& state) {
   const int64_t length = state.range(0);
@@ -85,6 +104,7 @@ void BM_BlobRead(benchmark::State& state) {
 }
 
 BENCHMARK(BM_BlobWrite)->Arg(100)->Arg(10 * 1024)->Arg(1024 * 1024);
+BENCHMARK(BM_BlobWriteNew)->Arg(100)->Arg(10 * 1024)->Arg(1024 * 1024);
 BENCHMARK(BM_BlobRead)->Arg(100)->Arg(10 * 1024)->Arg(1024 * 1024);
 
 }  // namespace

@@ -2,5 +2,5 @@
 // model that every layer raises through.
 #pragma once
 
-#include "common/ErrorCodes.h"
 #include "common/EngineError.h"
+#include "common/ErrorCodes.h"

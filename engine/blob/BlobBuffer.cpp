@@ -54,7 +54,7 @@ bool TBlobBuffer::TryLoad() {
     if (header.revision != revision_) file_->RaiseTableError(FICHA_KEYORRECDELETED);
     if (header.used > data_size) file_->RaiseTableError(FICHA_INVALIDBLOBLEN);
     const int64_t n = std::min<int64_t>({data_size, total - position, header.used});
-    std::memcpy(content_.data() + position, block->Data(), static_cast<size_t>(n));
+    if (n > 0) std::memcpy(content_.data() + position, block->Data(), static_cast<size_t>(n));
     position += n;
     seen.insert(number);
     const int32_t next = header.next;
@@ -105,40 +105,58 @@ void TBlobBuffer::SaveBlob(int32_t new_revision) {
   const int data_size = file_->BlockDataSize();
   const int64_t needed = BlocksForLength(length, file_->BlockSize());
   const int64_t reused = std::min<int64_t>(needed, static_cast<int64_t>(old_chain.size()));
-  int64_t position = 0;
-  int32_t first = 0;
-  TPinnedBlock previous;
-  for (int64_t i = 0; i < needed; ++i) {
-    TPinnedBlock block;
-    if (i < reused) {
-      file_->GetBlock(nullptr, old_chain[static_cast<size_t>(i)],
-                      ReadAhead(reused - i, file_->BlocksPerRead()), &block);
-    } else {
-      block = file_->NewBlock();
-      // The free chain handed out a block this blob already uses.
-      if (!taken.insert(block->Number()).second) file_->RaiseTableError(FICHA_MEMOCORRUPT);
-    }
+  // Block i of the new chain holds the bytes from i * (B - 18) on.
+  const auto fill = [&](TBlock& block, int64_t i, int32_t prev, int32_t next) {
+    const int64_t position = i * data_size;
     const int64_t n = std::min<int64_t>(data_size, length - position);
-    TBlockHeader& header = block->Header();
-    header.prev = previous ? previous->Number() : 0;
-    header.next = 0;
+    TBlockHeader& header = block.Header();
+    header.prev = prev;
+    header.next = next;
     header.used = static_cast<uint16_t>(n);
     header.revision = new_revision;
     header.total = i == 0 ? static_cast<int32_t>(length) : 0;
-    std::memcpy(block->Data(), content_.data() + position, static_cast<size_t>(n));
-    std::memset(block->Data() + n, 0, static_cast<size_t>(data_size - n));
-    position += n;
-    block->MarkDirty();
-    if (previous) {
-      previous->Header().next = block->Number();
-      previous->MarkDirty();
-    } else {
-      first = block->Number();
+    std::memcpy(block.Data(), content_.data() + position, static_cast<size_t>(n));
+    std::memset(block.Data() + n, 0, static_cast<size_t>(data_size - n));
+    block.MarkDirty();
+    return n;
+  };
+  int64_t written = 0;
+
+  // What the old chain cannot hold goes into new blocks first: when the file
+  // is full or its free chain damaged, the save fails before any block of the
+  // old chain is overwritten, and the stored blob stays readable.
+  std::vector<int32_t> fresh;
+  try {
+    TPinnedBlock previous;
+    for (int64_t i = reused; i < needed; ++i) {
+      TPinnedBlock block = file_->NewBlock();
+      fresh.push_back(block->Number());
+      // The free chain handed out a block this blob already uses.
+      if (!taken.insert(block->Number()).second) file_->RaiseTableError(FICHA_MEMOCORRUPT);
+      const int32_t prev =
+          previous ? previous->Number() : (i > 0 ? old_chain[static_cast<size_t>(i - 1)] : 0);
+      written += fill(*block, i, prev, 0);
+      if (previous) {
+        previous->Header().next = block->Number();
+        previous->MarkDirty();
+      }
+      previous = std::move(block);
     }
-    previous = std::move(block);
+  } catch (...) {
+    GiveBack(fresh);
+    throw;
   }
-  previous.Release();
-  if (position != length) file_->RaiseTableError(FICHA_ENDOFBLOB);
+
+  for (int64_t i = 0; i < reused; ++i) {
+    const size_t k = static_cast<size_t>(i);
+    TPinnedBlock block;
+    file_->GetBlock(nullptr, old_chain[k], ReadAhead(reused - i, file_->BlocksPerRead()), &block);
+    const int32_t prev = i > 0 ? old_chain[k - 1] : 0;
+    const int32_t next = i + 1 < reused ? old_chain[k + 1] : (fresh.empty() ? 0 : fresh.front());
+    written += fill(*block, i, prev, next);
+  }
+  if (written != length) file_->RaiseTableError(FICHA_ENDOFBLOB);
+  const int32_t first = reused > 0 ? old_chain.front() : fresh.front();
 
   for (size_t i = static_cast<size_t>(reused); i < old_chain.size(); ++i) {
     TPinnedBlock block;
@@ -150,6 +168,19 @@ void TBlobBuffer::SaveBlob(int32_t new_revision) {
   first_block_ = first;
   revision_ = new_revision;
   modified_ = false;
+}
+
+void TBlobBuffer::GiveBack(const std::vector<int32_t>& blocks) {
+  // In reverse, so that the free chain ends up as it was before they were
+  // taken. A failure here only leaves blocks unused; the first error counts.
+  try {
+    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) {
+      TPinnedBlock block;
+      file_->GetBlock(nullptr, *it, 1, &block);
+      file_->FreeBlock(block.get());
+    }
+  } catch (...) {
+  }
 }
 
 void TBlobBuffer::DeleteBlob() {

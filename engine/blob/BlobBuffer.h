@@ -43,6 +43,8 @@ class TBlobBuffer {
   // old chain block by block, taking new blocks where it is too short and
   // freeing what is left of it. An empty buffer deletes the blob. Afterwards
   // Reference() is the new reference and the buffer counts as unmodified.
+  // When new blocks cannot be had (9479 full file, 8963 damaged free chain)
+  // the save fails before the old chain is touched: the stored blob stays.
   // REQUIRES: the table is write-locked (no change checks are made).
   void SaveBlob(int32_t new_revision);
 
@@ -89,6 +91,8 @@ class TBlobBuffer {
  private:
   // One attempt of LoadBlob; false when the walk must start again.
   bool TryLoad();
+  // Puts blocks taken by a save that failed back on the free chain.
+  void GiveBack(const std::vector<int32_t>& blocks);
 
   TBlobFile* file_;
   TRequestingCursor* cursor_;

@@ -80,8 +80,9 @@ class TBlobFile : public TFileHandler {
   void MarkBlobHeaderChanged();
   bool HeaderChanged() const { return header_changed_; }
   const TBlobFileHeader& Header() const { return header_; }
-  // Blocks in the file as the header says (next block number - 1).
-  int32_t BlockCount() const { return header_.NextBlock() - 1; }
+  // Blocks in the file as the header says (next block number - 1); 0 for a
+  // damaged header whose next block number is not positive.
+  int32_t BlockCount() const { return header_.NextBlock() > 0 ? header_.NextBlock() - 1 : 0; }
 
   // Truncates the file after its header and resets it to an empty file
   // (changed mark set; the change count goes on). Drops the cached blocks.

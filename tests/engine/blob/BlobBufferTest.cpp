@@ -57,6 +57,20 @@ TEST_F(BlobBufferTest, ShrinkFreesTailAndGrowReusesIt) {
   EXPECT_EQ(DiskBytes().size(), 512u + 3 * 512u);
 }
 
+TEST_F(BlobBufferTest, GrowingLinksReusedAndNewBlocks) {
+  Create(512);
+  TBlobReference a = Save({}, Pattern(1000, 1), 1);  // 1,2,3
+  Save({}, Pattern(100, 2), 2);                      // 4
+  const Bytes grown = Pattern(2000, 3);
+  a = Save(a, grown, 3);  // 1,2,3 kept, 5 and 6 added
+  file_->FlushBuffers(false, false, false);
+  const TBlockHeader expected[] = {{0, 2, 494, 3, 2000}, {1, 3, 494, 3, 0}, {2, 5, 494, 3, 0},
+                                   {0, 0, 100, 2, 100},  {3, 6, 494, 3, 0}, {5, 0, 24, 3, 0}};
+  for (int32_t n = 1; n <= 6; ++n) EXPECT_EQ(DiskBlock(n), expected[n - 1]) << "block " << n;
+  Reopen();
+  EXPECT_EQ(Load(a), grown);
+}
+
 TEST_F(BlobBufferTest, EmptyBlobFreesWholeChain) {
   Create(512);
   TBlobReference ref = Save({}, Pattern(1000, 1), 1);
@@ -127,6 +141,34 @@ TEST_F(BlobBufferTest, DamagedChainIsNotRewrittenOrFreed) {
   EXPECT_EQ(ErrorOf([&] { file_->FreeBlobChain(ref.first_block, 1, false); }), FICHA_MEMOCORRUPT);
   EXPECT_EQ(file_->Header().FirstFreeBlock(), 0);
   EXPECT_FALSE(file_->FlushBlocks());  // nothing was changed
+}
+
+TEST_F(BlobBufferTest, GrowingIntoAFullFileKeepsTheStoredBlob) {
+  Create(512);
+  const Bytes content = Pattern(1000, 1);
+  const TBlobReference ref = Save({}, content, 1);  // blocks 1-3
+  // Pretend the file has grown to its limit: only one more block fits
+  // (512 + 7,812,499 * 512 = 4,000,000,000).
+  file_->FlushBuffers(false, false, false);
+  file_.reset();
+  Bytes bytes = DiskBytes();
+  TBlobFileHeader header;
+  header.Decode(bytes.data());
+  header.SetNextBlock(7812499);
+  header.Encode(bytes.data(), false);
+  WriteDisk(bytes);
+  file_ = std::make_unique<TBlobFile>(&owner_);
+  file_->SetName(path_);
+  file_->SetBlockSize(512);
+  file_->OpenFile();
+
+  // 2,000 bytes need five blocks: two new ones, of which only one fits.
+  EXPECT_EQ(ErrorOf([&] { Save(ref, Pattern(2000, 2), 2); }), FICHA_TABLEFULL);
+  // The post fails as a whole: the record's blob is still there, and the
+  // block taken on the way is free again.
+  EXPECT_EQ(Load(ref), content);
+  EXPECT_EQ(FreeChain(), (std::vector<int32_t>{7812499}));
+  file_->DiscardBlocks();  // keep the 4 GB block off the disk
 }
 
 TEST_F(BlobBufferTest, BlockHeldElsewhereIsCorrupt) {

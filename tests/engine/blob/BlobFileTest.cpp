@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "tests/engine/blob/BlobTestSupport.h"
 
@@ -323,6 +324,82 @@ TEST_F(BlobFileTest, FreeChainLinksAndRepair) {
   EXPECT_EQ(file_->NewBlock()->Number(), 3);
   EXPECT_EQ(file_->NewBlock()->Number(), 2);
   EXPECT_EQ(file_->Header().FirstFreeBlock(), 1);
+}
+
+TEST_F(BlobFileTest, RepairOverwritesRevisionsButNotPins) {
+  Create(512);
+  const TBlobReference a = Save({}, Pattern(1000, 1), 1);  // 1,2,3
+  PatchDiskBlock(2, [](TBlockHeader& h) { h.revision = 9; });
+  EXPECT_EQ(ErrorOf([&] { file_->FreeBlobChain(a.first_block, 1, false); }), FICHA_MEMOCORRUPT);
+  EXPECT_EQ(file_->Header().FirstFreeBlock(), 0);
+  {
+    // A block another cursor holds is never freed, repair or not.
+    TPinnedBlock held;
+    ASSERT_TRUE(file_->GetBlock(nullptr, 3, 1, &held));
+    EXPECT_EQ(ErrorOf([&] { file_->FreeBlobChain(a.first_block, 1, true); }), FICHA_MEMOCORRUPT);
+    EXPECT_EQ(file_->Header().FirstFreeBlock(), 0);
+  }
+  file_->FreeBlobChain(a.first_block, 1, true);
+  EXPECT_EQ(FreeChain(), (std::vector<int32_t>{3, 2, 1}));
+  file_->FlushBuffers(false, false, false);
+  for (int32_t n : {1, 2, 3}) EXPECT_EQ(DiskBlock(n).revision, 1) << n;
+}
+
+TEST_F(BlobFileTest, GarbageCountsInAHeaderOfTheRightVersion) {
+  Create(512);
+  Save({}, Pattern(1000, 1), 1);  // three blocks on disk
+  file_->FlushBuffers(false, false, false);
+  file_.reset();
+  const Bytes good = DiskBytes();
+  struct Case {
+    const char* what;
+    int32_t first_free;
+    int32_t next;
+    int load_error;  // loading the blob {2, 1}
+    int new_error;   // taking a new block
+  };
+  const Case cases[] = {
+      {"lowest next block number", 77, std::numeric_limits<int32_t>::min(), FICHA_MEMOCORRUPT,
+       FICHA_MEMOCORRUPT},
+      {"negative counts", -5, -5, FICHA_MEMOCORRUPT, FICHA_MEMOCORRUPT},
+      {"highest next block number", 0, std::numeric_limits<int32_t>::max(), 0, FICHA_TABLEFULL},
+      {"free block beyond the file", 100, 200, 0, FICHA_READERR},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes bytes = good;
+    TBlobFileHeader header;
+    header.Decode(bytes.data());
+    header.SetFirstFreeBlock(c.first_free);
+    header.SetNextBlock(c.next);
+    header.Encode(bytes.data(), false);
+    WriteDisk(bytes);
+    file_ = std::make_unique<TBlobFile>(&owner_);
+    file_->SetName(path_);
+    file_->SetBlockSize(512);
+    file_->OpenFile();
+    EXPECT_EQ(ErrorOf([&] { file_->ValidateBlobHeader(); }), FICHA_HEADERCORRUPT);
+    EXPECT_EQ(ErrorOf([&] { Load({2, 1}); }), c.load_error);
+    EXPECT_EQ(ErrorOf([&] { file_->NewBlock(); }), c.new_error);
+    file_->DiscardBlocks();
+    file_.reset();
+  }
+}
+
+TEST_F(BlobFileTest, BlockMissingFromAShortFileIsAReadError) {
+  Create(512);
+  const TBlobReference a = Save({}, Pattern(1000, 1), 1);
+  file_->FlushBuffers(false, false, false);
+  file_.reset();
+  Bytes bytes = DiskBytes();
+  bytes.resize(512 + 2 * 512);  // block 3 lost, the header still counts it
+  WriteDisk(bytes);
+  file_ = std::make_unique<TBlobFile>(&owner_);
+  file_->SetName(path_);
+  file_->SetBlockSize(512);
+  file_->OpenFile();
+  EXPECT_EQ(ErrorOf([&] { file_->ValidateBlobHeader(); }), FICHA_HEADERCORRUPT);
+  EXPECT_EQ(ErrorOf([&] { Load(a); }), FICHA_READERR);
 }
 
 TEST_F(BlobFileTest, DamagedFreeChainIsRefused) {
