@@ -1,5 +1,5 @@
 // Shared fixture of the blob tests: a blob file on disk in a fresh directory,
-// owned by a settable table owner, with helpers to save, load and inspect
+// owned by a settable table owner, with helpers to save, load and examine
 // blobs and the raw file.
 #pragma once
 
