@@ -238,6 +238,15 @@ class TIndexFile : public TFileHandler {
   TPage* TreePage(int index, int32_t p, TPinnedPages& pins);
   int SearchPage(const TKeyDescriptor& keys, const TPage* page, const uint8_t* key, int n,
                  bool* exact) const;
+  // Walks from the root to the leaf where key belongs, filling pages and the
+  // entry position taken on each level (the leaf's is the last entry not
+  // above key, 0 when none); returns whether the leaf holds an equal key.
+  // Changes nothing, so a damaged page met on the way leaves counts intact.
+  bool DescendToLeaf(int index, int32_t root, const TKeyDescriptor& keys, const uint8_t* key,
+                     std::vector<TPage*>& pages, std::vector<int>& positions, TPinnedPages& pins);
+  // Adds delta to the key counts of the entries above the leaf on the path.
+  void AdjustCountsAbove(std::vector<TPage*>& pages, const std::vector<int>& positions, int level,
+                         int delta);
   void UpdateSeparators(std::vector<TPage*>& pages, std::vector<int>& positions, int level);
   void SplitPage(int index, std::vector<TPage*>& pages, std::vector<int>& positions, int level,
                  TPinnedPages& pins);

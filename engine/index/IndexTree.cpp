@@ -111,7 +111,6 @@ void TIndexFile::UpdateSeparators(std::vector<TPage*>& pages, std::vector<int>& 
 void TIndexFile::InsertKey(int index, const uint8_t* key, int32_t record) {
   if (!IndexInUse(index)) RaiseTable(FICHA_INDEXCORRUPT);
   const TKeyDescriptor& keys = Keys(index);
-  const int k = keys.KeySize();
   const int32_t root = RootPage(index);
   if (root == 0) {
     TPage* page = NewPage(index);
@@ -125,36 +124,47 @@ void TIndexFile::InsertKey(int index, const uint8_t* key, int32_t record) {
   TPinnedPages pins;
   std::vector<TPage*> pages;
   std::vector<int> positions;
+  DescendToLeaf(index, root, keys, key, pages, positions, pins);
+  TPage* page = pages.back();
+  const int level = static_cast<int>(pages.size()) - 1;
+  ++positions[level];  // the new entry goes after the last one not above it
+  AdjustCountsAbove(pages, positions, level, +1);
+  page->InsertEntry(positions[level], key, record, 0);
+  page->SetDirty();
+  if (positions[level] == 1) UpdateSeparators(pages, positions, level);
+  if (page->Overflows()) SplitPage(index, pages, positions, level, pins);
+}
+
+bool TIndexFile::DescendToLeaf(int index, int32_t root, const TKeyDescriptor& keys,
+                               const uint8_t* key, std::vector<TPage*>& pages,
+                               std::vector<int>& positions, TPinnedPages& pins) {
+  const int k = keys.KeySize();
   int32_t p = root;
-  TPage* page;
-  // Walk down first and change nothing until the leaf is reached, so that a
-  // damaged page met on the way leaves the counts as they were.
   for (;;) {
     if (static_cast<int>(pages.size()) >= kMaxIndexDepth) RaiseTable(FICHA_INDEXCORRUPT);
-    page = TreePage(index, p, pins);
+    TPage* page = TreePage(index, p, pins);
     if (page->IsRoot() != pages.empty()) RaiseTable(FICHA_INDEXCORRUPT);
     bool exact;
     int pos = SearchPage(keys, page, key, k, &exact);
     if (page->IsLeaf()) {
       pages.push_back(page);
-      positions.push_back(pos + 1);
-      break;
+      positions.push_back(pos);
+      return exact;
     }
     if (pos < 1) pos = 1;
     pages.push_back(page);
     positions.push_back(pos);
     p = page->Value(pos);
   }
-  const int level = static_cast<int>(pages.size()) - 1;
+}
+
+void TIndexFile::AdjustCountsAbove(std::vector<TPage*>& pages, const std::vector<int>& positions,
+                                   int level, int delta) {
   for (int l = 0; l < level; ++l) {
     if (!pages[l]->HasCounts()) continue;
-    pages[l]->SetKeyCount(positions[l], pages[l]->KeyCount(positions[l]) + 1);
+    pages[l]->SetKeyCount(positions[l], pages[l]->KeyCount(positions[l]) + delta);
     pages[l]->SetDirty();
   }
-  page->InsertEntry(positions[level], key, record, 0);
-  page->SetDirty();
-  if (positions[level] == 1) UpdateSeparators(pages, positions, level);
-  if (page->Overflows()) SplitPage(index, pages, positions, level, pins);
 }
 
 void TIndexFile::SplitPage(int index, std::vector<TPage*>& pages, std::vector<int>& positions,
@@ -219,39 +229,21 @@ void TIndexFile::DeleteKey(int index, const uint8_t* key) {
   TPinnedPages pins;
   std::vector<TPage*> pages;
   std::vector<int> positions;
-  int32_t p = root;
-  TPage* page;
-  for (;;) {
-    if (static_cast<int>(pages.size()) >= kMaxIndexDepth) RaiseTable(FICHA_INDEXCORRUPT);
-    page = TreePage(index, p, pins);
-    if (page->IsRoot() != pages.empty()) RaiseTable(FICHA_INDEXCORRUPT);
-    bool exact;
-    int pos = SearchPage(keys, page, key, k, &exact);
-    if (page->IsLeaf()) {
-      // Keys that compare equal under a locale may still differ in their
-      // bytes; take the entry that is the very key when there is one.
-      if (!exact) RaiseTable(FICHA_INDEXCORRUPT);
-      if (std::memcmp(page->Key(pos), key, static_cast<size_t>(k)) != 0) {
-        for (int q = pos - 1; q >= 1 && keys.Compare(page->Key(q), key, k) == 0; --q)
-          if (std::memcmp(page->Key(q), key, static_cast<size_t>(k)) == 0) pos = q;
-        for (int q = pos + 1; q <= page->Count() && keys.Compare(page->Key(q), key, k) == 0; ++q)
-          if (std::memcmp(page->Key(q), key, static_cast<size_t>(k)) == 0) pos = q;
-      }
-      pages.push_back(page);
-      positions.push_back(pos);
-      break;
-    }
-    if (pos < 1) pos = 1;
-    pages.push_back(page);
-    positions.push_back(pos);
-    p = page->Value(pos);
-  }
+  const bool exact = DescendToLeaf(index, root, keys, key, pages, positions, pins);
+  TPage* page = pages.back();
   const int level = static_cast<int>(pages.size()) - 1;
-  for (int l = 0; l < level; ++l) {
-    if (!pages[l]->HasCounts()) continue;
-    pages[l]->SetKeyCount(positions[l], pages[l]->KeyCount(positions[l]) - 1);
-    pages[l]->SetDirty();
+  if (!exact) RaiseTable(FICHA_INDEXCORRUPT);
+  // Keys that compare equal under a locale may still differ in their bytes;
+  // take the entry that is the very key when there is one.
+  int pos = positions[level];
+  if (std::memcmp(page->Key(pos), key, static_cast<size_t>(k)) != 0) {
+    for (int q = pos - 1; q >= 1 && keys.Compare(page->Key(q), key, k) == 0; --q)
+      if (std::memcmp(page->Key(q), key, static_cast<size_t>(k)) == 0) pos = q;
+    for (int q = pos + 1; q <= page->Count() && keys.Compare(page->Key(q), key, k) == 0; ++q)
+      if (std::memcmp(page->Key(q), key, static_cast<size_t>(k)) == 0) pos = q;
   }
+  positions[level] = pos;
+  AdjustCountsAbove(pages, positions, level, -1);
   page->RemoveEntry(positions[level]);
   page->SetDirty();
   AfterRemove(index, pages, positions, level, positions[level], pins);
