@@ -31,17 +31,6 @@ namespace ficha {
 namespace {
 
 // Holds the shared file's lock across a seek and its transfer.
-class AccessGuard {
- public:
-  explicit AccessGuard(TFileHandler& file) : file_(file) { file_.BeginAccess(); }
-  ~AccessGuard() { file_.EndAccess(); }
-  AccessGuard(const AccessGuard&) = delete;
-  AccessGuard& operator=(const AccessGuard&) = delete;
-
- private:
-  TFileHandler& file_;
-};
-
 // Scratch buffers grow in steps of 4096 bytes.
 void Reserve(std::vector<uint8_t>& buffer, size_t bytes) {
   if (buffer.size() < bytes) buffer.resize((bytes + 4095) / 4096 * 4096);
@@ -119,7 +108,7 @@ void TBlobFile::CreateNewFile() {
 void TBlobFile::ReadBlobHeader() {
   uint8_t image[kBlobHeaderSize];
   {
-    AccessGuard guard(*this);
+    TFileAccess guard(*this);
     SeekTo(0, 0);
     ReadData(image, kBlobHeaderSize, false);
   }
@@ -131,7 +120,7 @@ void TBlobFile::ReadBlobHeader() {
 bool TBlobFile::BlobHeaderChanged() {
   uint8_t image[kBlobHeaderSize];
   {
-    AccessGuard guard(*this);
+    TFileAccess guard(*this);
     SeekTo(0, 0);
     ReadData(image, kBlobHeaderSize, false);
   }
@@ -151,7 +140,7 @@ bool TBlobFile::WriteBlobHeader(bool force) {
   header_.Encode(image, header_changed_);
   if (encrypted_) ScrambleBlock(image, kBlobHeaderSize);
   {
-    AccessGuard guard(*this);
+    TFileAccess guard(*this);
     SeekTo(0, 0);
     WriteData(image, kBlobHeaderSize);
   }
@@ -177,7 +166,7 @@ void TBlobFile::NoteHeaderChange() {
 void TBlobFile::EmptyBlobFile() {
   DiscardBlocks();
   {
-    AccessGuard guard(*this);
+    TFileAccess guard(*this);
     SeekTo(0, kBlobHeaderSize);
     const uint8_t none = 0;
     WriteData(&none, 0);
@@ -306,7 +295,7 @@ void TBlobFile::ReadBlocks(int32_t first, int count) {
   Reserve(read_buffer_, bytes);
   int64_t got;
   {
-    AccessGuard guard(*this);
+    TFileAccess guard(*this);
     SeekTo(0, BlockOffset(first, block_size_));
     got = ReadData(read_buffer_.data(), static_cast<int64_t>(bytes), true);
   }
@@ -508,7 +497,7 @@ bool TBlobFile::FlushBlocks() {
       }
     }
     {
-      AccessGuard guard(*this);
+      TFileAccess guard(*this);
       SeekTo(0, BlockOffset(list_[i]->number_, block_size_));
       WriteData(write_buffer_.data(), static_cast<int64_t>(run * block_size_));
     }

@@ -37,17 +37,6 @@ namespace ficha {
 namespace {
 
 // Holds the shared file's lock across a seek-and-transfer pair.
-class AccessGuard {
- public:
-  explicit AccessGuard(TFileHandler* file) : file_(file) { file_->BeginAccess(); }
-  ~AccessGuard() { file_->EndAccess(); }
-  AccessGuard(const AccessGuard&) = delete;
-  AccessGuard& operator=(const AccessGuard&) = delete;
-
- private:
-  TFileHandler* file_;
-};
-
 void EnsureSize(std::vector<uint8_t>& buffer, size_t size) {
   if (buffer.size() < size) buffer.resize((size + 4095) / 4096 * 4096);
 }
@@ -124,7 +113,7 @@ void TDataFile::MarkModified() {
 void TDataFile::ReadHeader() {
   uint8_t image[kTableHeaderSize];
   {
-    AccessGuard guard(this);
+    TFileAccess guard(*this);
     SeekTo(0, 0);
     ReadData(image, kTableHeaderSize, false);
   }
@@ -135,7 +124,7 @@ void TDataFile::ReadHeader() {
 bool TDataFile::HeaderChanged() {
   uint8_t image[kTableHeaderSize];
   {
-    AccessGuard guard(this);
+    TFileAccess guard(*this);
     SeekTo(0, 0);
     ReadData(image, kTableHeaderSize, false);
   }
@@ -170,7 +159,7 @@ bool TDataFile::WriteHeader(bool force) {
   uint8_t image[kTableHeaderSize];
   EncodeTableHeader(header_, image);
   {
-    AccessGuard guard(this);
+    TFileAccess guard(*this);
     SeekTo(0, 0);
     WriteData(image, kTableHeaderSize);
   }
@@ -289,7 +278,7 @@ void TDataFile::ReadFieldDefs() {
   size_t count = header_.field_count;
   std::vector<uint8_t> block(count * kFieldDefSize);
   if (count > 0) {
-    AccessGuard guard(this);
+    TFileAccess guard(*this);
     SeekTo(0, kTableHeaderSize);
     ReadData(block.data(), static_cast<int64_t>(block.size()), false);
   }
@@ -317,7 +306,7 @@ bool TDataFile::WriteFieldDefs() {
     EncodeFieldDef(defs_[i], block.data() + i * kFieldDefSize);
   if (header_.encrypted) ScrambleBlock(block.data(), block.size());
   if (!block.empty()) {
-    AccessGuard guard(this);
+    TFileAccess guard(*this);
     SeekTo(0, kTableHeaderSize);
     WriteData(block.data(), static_cast<int64_t>(block.size()));
   }
@@ -427,7 +416,7 @@ void TDataFile::EmptyDataFile() {
   cache_.Clear();
   window_count_ = 0;
   {
-    AccessGuard guard(this);
+    TFileAccess guard(*this);
     SeekTo(0, DataStart());
     WriteData(nullptr, 0);
   }
@@ -541,7 +530,7 @@ void TDataFile::ReadBlock(int32_t n, int count, bool forward) {
 
   int64_t got;
   {
-    AccessGuard guard(this);
+    TFileAccess guard(*this);
     SeekTo(0, RecordOffset(first));
     got = ReadData(read_buffer_.data(), static_cast<int64_t>(bytes), true);
   }
@@ -636,7 +625,7 @@ bool TDataFile::FlushRecords() {
       if (header_.encrypted) ScrambleBlock(out, size);
     }
     {
-      AccessGuard guard(this);
+      TFileAccess guard(*this);
       SeekTo(0, RecordOffset(dirty[i]->Number()));
       WriteData(write_buffer_.data(), static_cast<int64_t>(bytes));
     }
@@ -690,7 +679,7 @@ void TDataFile::RenumberRecords(const std::vector<TRecord*>& order) {
   header_.first_deleted = 0;
   header_changed_ = true;
   {
-    AccessGuard guard(this);
+    TFileAccess guard(*this);
     SeekTo(0, RecordOffset(header_.next_record));
     WriteData(nullptr, 0);
   }

@@ -169,73 +169,52 @@ const TKeyDescriptor& TIndexFile::Keys(int index) {
 
 // ---------------------------------------------------------------- header
 
-void TIndexFile::ReadIndexHeader() {
-  // Temporary slots exist only in memory; carry them over a re-read.
-  std::vector<std::array<uint8_t, kIndexSlotSize>> temporary;
-  for (int i = 1; i <= SecondaryCount() && i <= kMaxSecondaryIndexes; ++i) {
-    if (IsTemporaryIndex(i)) {
-      std::array<uint8_t, kIndexSlotSize> s;
-      std::memcpy(s.data(), Slot(i), kIndexSlotSize);
-      temporary.push_back(s);
-    }
-  }
+std::array<uint8_t, kIndexHeaderSize> TIndexFile::ReadHeaderImage() {
   std::array<uint8_t, kIndexHeaderSize> image;
-  BeginAccess();
-  try {
+  {
+    TFileAccess access(*this);
     SeekTo(0, 0);
     ReadData(image.data(), kIndexHeaderSize, false);
-  } catch (...) {
-    EndAccess();
-    throw;
   }
-  EndAccess();
   if (encrypted_) ScrambleBlock(image.data(), kIndexHeaderSize);
+  return image;
+}
+
+void TIndexFile::ReadIndexHeader() {
+  const std::array<uint8_t, kIndexHeaderSize> image = ReadHeaderImage();
   if (image[kIdxHdrVersion] != kIndexVersion) RaiseTable(FICHA_OLDVERSION);
-  header_ = image;
-  for (const auto& s : temporary) {
-    const int n = SecondaryCount() + 1;
-    if (n > kMaxSecondaryIndexes) break;
-    std::memcpy(Slot(n), s.data(), kIndexSlotSize);
-    header_[kIdxHdrSecondaryCount] = static_cast<uint8_t>(n);
-  }
-  header_changed_ = false;
-  InvalidateKeys();
+  TakeHeader(image);
 }
 
 bool TIndexFile::IndexHeaderChanged() {
-  std::array<uint8_t, kIndexHeaderSize> image;
-  BeginAccess();
-  try {
-    SeekTo(0, 0);
-    ReadData(image.data(), kIndexHeaderSize, false);
-  } catch (...) {
-    EndAccess();
-    throw;
-  }
-  EndAccess();
-  if (encrypted_) ScrambleBlock(image.data(), kIndexHeaderSize);
+  const std::array<uint8_t, kIndexHeaderSize> image = ReadHeaderImage();
   if (GetI32(image.data()) == ChangeCount()) return false;
   if (image[kIdxHdrVersion] != kIndexVersion) RaiseTable(FICHA_OLDVERSION);
   if (image[kIdxHdrSecondaryCount] > 32) RaiseTable(FICHA_HEADERCORRUPT);
-  // Keep temporary slots, which the other writer never sees.
+  TakeHeader(image);
+  return true;
+}
+
+void TIndexFile::TakeHeader(const std::array<uint8_t, kIndexHeaderSize>& image) {
+  // Temporary slots exist only in this process (another writer never sees
+  // them); carry them over to the new header.
   std::vector<std::array<uint8_t, kIndexSlotSize>> temporary;
   for (int i = 1; i <= SecondaryCount() && i <= kMaxSecondaryIndexes; ++i) {
     if (IsTemporaryIndex(i)) {
-      std::array<uint8_t, kIndexSlotSize> s;
-      std::memcpy(s.data(), Slot(i), kIndexSlotSize);
-      temporary.push_back(s);
+      std::array<uint8_t, kIndexSlotSize> slot;
+      std::memcpy(slot.data(), Slot(i), kIndexSlotSize);
+      temporary.push_back(slot);
     }
   }
   header_ = image;
-  for (const auto& s : temporary) {
+  for (const auto& slot : temporary) {
     const int n = SecondaryCount() + 1;
     if (n > kMaxSecondaryIndexes) break;
-    std::memcpy(Slot(n), s.data(), kIndexSlotSize);
+    std::memcpy(Slot(n), slot.data(), kIndexSlotSize);
     header_[kIdxHdrSecondaryCount] = static_cast<uint8_t>(n);
   }
   header_changed_ = false;
   InvalidateKeys();
-  return true;
 }
 
 bool TIndexFile::WriteIndexHeader(bool force) {
@@ -253,15 +232,11 @@ bool TIndexFile::WriteIndexHeader(bool force) {
   image[kIdxHdrSecondaryCount] = static_cast<uint8_t>(count);
   image[kIdxHdrChanged] = header_changed_ ? 1 : 0;
   if (encrypted_) ScrambleBlock(image.data(), kIndexHeaderSize);
-  BeginAccess();
-  try {
+  {
+    TFileAccess access(*this);
     SeekTo(0, 0);
     WriteData(image.data(), kIndexHeaderSize);
-  } catch (...) {
-    EndAccess();
-    throw;
   }
-  EndAccess();
   owner_->MarkModified();
   header_changed_ = false;
   return true;
@@ -279,15 +254,11 @@ void TIndexFile::MarkChanged() {
 
 void TIndexFile::EmptyIndexFile() {
   DiscardPages();
-  BeginAccess();
-  try {
+  {
+    TFileAccess access(*this);
     SeekTo(0, kIndexHeaderSize);
     WriteData(nullptr, 0);
-  } catch (...) {
-    EndAccess();
-    throw;
   }
-  EndAccess();
   if (owner_->ForceBufferFlush()) FlushData();
   header_[kIdxHdrVersion] = kIndexVersion;
   PutI32(header_.data() + kIdxHdrNextPage, 1);

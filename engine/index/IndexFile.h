@@ -210,6 +210,11 @@ class TIndexFile : public TFileHandler {
   const uint8_t* Slot(int index) const {
     return header_.data() + kIdxHdrSlots + kIndexSlotSize * index;
   }
+  // The header as stored on disk, unscrambled.
+  std::array<uint8_t, kIndexHeaderSize> ReadHeaderImage();
+  // Replaces the cached header by image, keeping this process's temporary
+  // slots.
+  void TakeHeader(const std::array<uint8_t, kIndexHeaderSize>& image);
   void PutSlot(int index, const TIndexDef& def);
   void MarkChanged();
   void InvalidateKeys();

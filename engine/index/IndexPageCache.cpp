@@ -103,15 +103,11 @@ void TIndexFile::ReadPageImage(int index, int32_t p, uint8_t* image) {
   const bool allow_short = &file != this || (owner_->ModifiedByThisProcess() &&
                                              (owner_->Exclusive() || owner_->InTransaction()));
   int64_t n;
-  file.BeginAccess();
-  try {
+  {
+    TFileAccess access(file);
     file.SeekTo(0, static_cast<int64_t>(p) * kIndexPageSize);
     n = file.ReadData(image, kIndexPageSize, allow_short);
-  } catch (...) {
-    file.EndAccess();
-    throw;
   }
-  file.EndAccess();
   if (n < 0) n = 0;
   // Only the bytes read are unscrambled; the missing tail reads as zeros.
   if (encrypted_ && n > 0) ScrambleBlock(image, static_cast<size_t>(n));
@@ -228,15 +224,11 @@ void TIndexFile::WritePages(std::vector<TPage*>& pages, TFileHandler& file) {
       pages[i + k]->Encode(image);
       if (encrypted_) ScrambleBlock(image, kIndexPageSize);
     }
-    file.BeginAccess();
-    try {
+    {
+      TFileAccess access(file);
       file.SeekTo(0, static_cast<int64_t>(pages[i]->Number()) * kIndexPageSize);
       file.WriteData(io_buffer_.data(), static_cast<int64_t>(run * kIndexPageSize));
-    } catch (...) {
-      file.EndAccess();
-      throw;
     }
-    file.EndAccess();
     for (size_t k = 0; k < run; ++k) pages[i + k]->SetDirty(false);
     counters_.pages_written += static_cast<int64_t>(run);
     i = j;

@@ -486,15 +486,11 @@ void TIndexFile::WriteTextIndexSettings(const TTextIndexSettings& settings) {
     PutI32(image.data() + 7, i + 1 < numbers.size() ? numbers[i + 1] : 0);
     std::memcpy(image.data() + kPageHeaderSize, payloads[i].data(), kPageDataSize);
     if (encrypted_) ScrambleBlock(image.data(), kIndexPageSize);
-    BeginAccess();
-    try {
+    {
+      TFileAccess access(*this);
       SeekTo(0, static_cast<int64_t>(numbers[i]) * kIndexPageSize);
       WriteData(image.data(), kIndexPageSize);
-    } catch (...) {
-      EndAccess();
-      throw;
     }
-    EndAccess();
   }
   PutI32(Slot(kSysTextIndex) + 96, numbers.front());
   owner_->MarkModified();

@@ -122,4 +122,18 @@ class TFileHandler {
   bool temporary_ = false;
 };
 
+// Holds a handler's shared-file lock (BeginAccess) for the guard's lifetime,
+// so a seek and the read or write that follows stay together and the lock is
+// left also when they raise.
+class TFileAccess {
+ public:
+  explicit TFileAccess(TFileHandler& file) : file_(file) { file_.BeginAccess(); }
+  ~TFileAccess() { file_.EndAccess(); }
+  TFileAccess(const TFileAccess&) = delete;
+  TFileAccess& operator=(const TFileAccess&) = delete;
+
+ private:
+  TFileHandler& file_;
+};
+
 }  // namespace ficha
