@@ -26,29 +26,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/ShortString.h"
 #include "engine/data/RecordLayout.h"
 
 namespace ficha {
-namespace {
-
-void PutString(uint8_t* out, const std::string& text, size_t width) {
-  size_t n = std::min(text.size(), width);
-  out[0] = static_cast<uint8_t>(n);
-  std::memcpy(out + 1, text.data(), n);
-}
-
-std::string GetString(const uint8_t* in, size_t width) {
-  size_t n = std::min<size_t>(in[0], width);
-  return std::string(reinterpret_cast<const char*>(in + 1), n);
-}
-
-}  // namespace
 
 void EncodeFieldDef(const TFieldDef& def, uint8_t* out) {
   std::memset(out, 0, kFieldDefSize);
   PutU16(out + 0, def.number);
-  PutString(out + 2, def.name, kMaxFieldNameLength);
-  PutString(out + 33, def.description, kMaxFieldDescriptionLength);
+  PutShortString(out + 2, def.name, kMaxFieldNameLength);
+  PutShortString(out + 33, def.description, kMaxFieldDescriptionLength);
   out[84] = def.type;
   out[85] = def.subtype;
   out[86] = def.size;
@@ -58,17 +45,17 @@ void EncodeFieldDef(const TFieldDef& def, uint8_t* out) {
   PutU16(out + 90, def.offset);
   out[92] = def.required ? 1 : 0;
   out[93] = def.char_case;
-  PutString(out + 94, def.min_value, kMaxFieldLiteralLength);
-  PutString(out + 145, def.max_value, kMaxFieldLiteralLength);
-  PutString(out + 196, def.default_value, kMaxFieldLiteralLength);
+  PutShortString(out + 94, def.min_value, kMaxFieldLiteralLength);
+  PutShortString(out + 145, def.max_value, kMaxFieldLiteralLength);
+  PutShortString(out + 196, def.default_value, kMaxFieldLiteralLength);
   out[247] = def.calculated ? 1 : 0;
 }
 
 TFieldDef DecodeFieldDef(const uint8_t* in) {
   TFieldDef def;
   def.number = GetU16(in + 0);
-  def.name = GetString(in + 2, kMaxFieldNameLength);
-  def.description = GetString(in + 33, kMaxFieldDescriptionLength);
+  def.name = GetShortString(in + 2, kMaxFieldNameLength);
+  def.description = GetShortString(in + 33, kMaxFieldDescriptionLength);
   def.type = in[84];
   def.subtype = in[85];
   def.size = in[86];
@@ -78,9 +65,9 @@ TFieldDef DecodeFieldDef(const uint8_t* in) {
   def.offset = GetU16(in + 90);
   def.required = in[92] != 0;
   def.char_case = in[93];
-  def.min_value = GetString(in + 94, kMaxFieldLiteralLength);
-  def.max_value = GetString(in + 145, kMaxFieldLiteralLength);
-  def.default_value = GetString(in + 196, kMaxFieldLiteralLength);
+  def.min_value = GetShortString(in + 94, kMaxFieldLiteralLength);
+  def.max_value = GetShortString(in + 145, kMaxFieldLiteralLength);
+  def.default_value = GetShortString(in + 196, kMaxFieldLiteralLength);
   def.calculated = in[247] != 0;
   return def;
 }

@@ -35,6 +35,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/ShortString.h"
 #include "engine/data/RecordLayout.h"
 #include "lib/literal/DateTimeValue.h"
 
@@ -42,17 +43,6 @@ namespace ficha {
 namespace {
 
 constexpr double kHeaderTimeBias = 693594.0;
-
-void PutString(uint8_t* out, const std::string& text, size_t width) {
-  size_t n = std::min(text.size(), width);
-  out[0] = static_cast<uint8_t>(n);
-  std::memcpy(out + 1, text.data(), n);
-}
-
-std::string GetString(const uint8_t* in, size_t width) {
-  size_t n = std::min<size_t>(in[0], width);
-  return std::string(reinterpret_cast<const char*>(in + 1), n);
-}
 
 }  // namespace
 
@@ -73,9 +63,9 @@ void EncodeTableHeader(const TTableHeader& h, uint8_t* out) {
   PutU16(out + 23, h.field_count);
   PutI16(out + 25, h.blob_field_count);
   PutF64(out + 27, h.last_write_time);
-  PutString(out + 35, h.description, kMaxTableDescriptionLength);
+  PutShortString(out + 35, h.description, kMaxTableDescriptionLength);
   out[86] = h.encrypted ? 1 : 0;
-  PutString(out + 87, h.password, kMaxTablePasswordLength);
+  PutShortString(out + 87, h.password, kMaxTablePasswordLength);
   PutU16(out + 103, h.language);
   PutU16(out + 105, h.sort);
   PutU16(out + 107, h.user_major);
@@ -98,9 +88,9 @@ TTableHeader DecodeTableHeader(const uint8_t* in) {
   h.field_count = GetU16(in + 23);
   h.blob_field_count = GetI16(in + 25);
   h.last_write_time = GetF64(in + 27);
-  h.description = GetString(in + 35, kMaxTableDescriptionLength);
+  h.description = GetShortString(in + 35, kMaxTableDescriptionLength);
   h.encrypted = in[86] != 0;
-  h.password = GetString(in + 87, kMaxTablePasswordLength);
+  h.password = GetShortString(in + 87, kMaxTablePasswordLength);
   h.language = GetU16(in + 103);
   h.sort = GetU16(in + 105);
   h.user_major = GetU16(in + 107);

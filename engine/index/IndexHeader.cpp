@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include "common/ShortString.h"
+
 namespace ficha {
 
 TIndexDef TIndexDef::Decode(const uint8_t* slot) {
   TIndexDef d;
-  int len = slot[0];
-  if (len > kMaxIndexNameLength) len = kMaxIndexNameLength;
-  d.name.assign(reinterpret_cast<const char*>(slot + 1), len);
+  d.name = GetShortString(slot, kMaxIndexNameLength);
   d.key_size = GetU16(slot + 31);
   d.descending = slot[33] != 0;
   d.case_insensitive = slot[34] != 0;
@@ -30,9 +30,7 @@ TIndexDef TIndexDef::Decode(const uint8_t* slot) {
 
 void TIndexDef::Encode(uint8_t* slot) const {
   std::memset(slot, 0, kIndexSlotSize);
-  const size_t len = name.size() > kMaxIndexNameLength ? kMaxIndexNameLength : name.size();
-  slot[0] = static_cast<uint8_t>(len);
-  std::memcpy(slot + 1, name.data(), len);
+  PutShortString(slot, name, kMaxIndexNameLength);
   PutU16(slot + 31, key_size);
   slot[33] = descending;
   slot[34] = case_insensitive;
