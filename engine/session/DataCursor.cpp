@@ -94,6 +94,9 @@ void TDataCursor::Open() {
   open_ = true;
   try {
     if (table_->ReadOnly()) read_only_ = true;
+    // A table that only a transaction held keeps its shared files: a cursor
+    // acting as exclusive on them would neither write nor lock.
+    if (!table_->Exclusive()) exclusive_ = false;
     no_locking_ = table_->ReadOnlyAttribute();
     if (table_->OpenCount() == 1 && !table_->ChangedInTransaction()) CheckHeadersAgainstFiles();
     CheckPassword();
@@ -191,7 +194,8 @@ void TDataCursor::RebuildIndexFile() {
     index.SetActiveRecords(live);
     // Written at once even inside a transaction: a rollback must not take
     // the rebuilt index with it.
-    table_->WriteBuffersNow(kFlushIndexHeader | kFlushDropBuffers);
+    table_->WriteRebuiltIndexFile();
+    data.TrimRecordCache();
   } catch (...) {
     try {
       table_->WriteUnlock();

@@ -201,6 +201,19 @@ void TDataTable::WriteBuffersNow(unsigned flags) {
   committing_ = was_committing;
 }
 
+void TDataTable::WriteRebuiltIndexFile() {
+  if (!opened_ || index_file_->ReadOnly()) return;
+  bool was_committing = committing_;
+  committing_ = true;
+  try {
+    index_file_->FlushBuffers(true, false, true);
+  } catch (...) {
+    committing_ = was_committing;
+    throw;
+  }
+  committing_ = was_committing;
+}
+
 void TDataTable::DiscardBuffers(unsigned flags) {
   if (!opened_) return;
   data_file_->DiscardRecords();

@@ -107,10 +107,14 @@ class TDataTable : public TTableOwner {
   // is written: the flagged headers only count a change.
   void FlushBuffers(unsigned flags);
 
-  // FlushBuffers that writes even inside a transaction. Only for buffers
-  // that hold nothing of the transaction (the rebuild of a lost index file
-  // right after the table opened), and for the commit.
+  // FlushBuffers that writes even inside a transaction: for the commit.
   void WriteBuffersNow(unsigned flags);
+
+  // Writes the pages and header of an index file this process has just
+  // recreated and rebuilt, also when the other files make the table
+  // read-only: otherwise the next open would find a file without the
+  // rebuilt record-status index.
+  void WriteRebuiltIndexFile();
 
   // Empties the caches of the three files without writing (see
   // TDiscardFlags).
