@@ -5,16 +5,22 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <sstream>
 
+#include "common/LittleEndian.h"
 #include "engine/data/DataFile.h"
+#include "engine/data/FieldTypes.h"
 #include "engine/data/PlainTableOwner.h"
 #include "engine/data/RecordLayout.h"
 #include "engine/index/IndexFile.h"
 #include "engine/index/IndexKey.h"
+#include "engine/index/Page.h"
 #include "lib/file/FileHandler.h"
 #include "tests/tools/ToolFixture.h"
+#include "tools/ficha/Ficha.h"
+#include "tools/ficha/FieldText.h"
 #include "tools/ficha/ToolTable.h"
 
 namespace ficha::testing {
@@ -318,6 +324,9 @@ class ToolDamageTest : public ToolTest, public ::testing::WithParamInterface<Dam
 TEST_P(ToolDamageTest, CheckReportsTheDamage) {
   CreateBig();
   GetParam().apply(*this);
+  const std::vector<std::string> files{"BIG.DAT", "BIG.IDX", "BIG.BLB"};
+  std::vector<std::string> before;
+  for (const auto& f : files) before.push_back(FileContent(f));
   TToolRun run = Run({"check", Dir(), "BIG"});
   EXPECT_EQ(run.status, 1) << run.out << run.err;
   for (const char* text : GetParam().expected) EXPECT_THAT(run.out, HasSubstr(text)) << run.out;
@@ -328,6 +337,9 @@ TEST_P(ToolDamageTest, CheckReportsTheDamage) {
     int status = Run({command, Dir(), "BIG"}).status;
     EXPECT_TRUE(status == 0 || status == 1) << command;
   }
+  // Damage is reported, never repaired behind the user's back.
+  for (size_t i = 0; i < files.size(); ++i)
+    EXPECT_TRUE(FileContent(files[i]) == before[i]) << files[i] << " was written";
 }
 
 const Damage kDamages[] = {
@@ -415,6 +427,43 @@ const Damage kDamages[] = {
      },
      {"record 150 field 'NOTES': the record links to blob block", "belongs to record 100"}},
     {"BlobFreeChainOutside", [](const ToolTest& t) { t.WriteI32("BIG.BLB", 9, 5000); }, {"blob"}},
+    {"IndexFileShort",
+     [](const ToolTest& t) {
+       std::filesystem::resize_file(t.Path("BIG.IDX"),
+                                    std::filesystem::file_size(t.Path("BIG.IDX")) - 4096);
+     },
+     {"BIG: index header: "}},
+    {"BlobFileShort",
+     [](const ToolTest& t) {
+       std::filesystem::resize_file(t.Path("BIG.BLB"),
+                                    std::filesystem::file_size(t.Path("BIG.BLB")) - 64);
+     },
+     {"BIG: blob header: "}},
+    {"IndexFreeChainIntoTheTree",
+     [](const ToolTest& t) {
+       // First free page of the primary index slot: a leaf in use.
+       t.WriteI32("BIG.IDX", 14 + 90, t.BigPrimaryPages()[1]);
+     },
+     {"primary index page", "on the free chain is in use"}},
+    {"LeafPageTypeWrong",
+     [](const ToolTest& t) {
+       t.WriteBytes("BIG.IDX", int64_t{t.BigPrimaryPages()[2]} * 4096, {kPageInner});
+     },
+     {"primary index page"}},
+    {"EntryDuplicated",
+     [](const ToolTest& t) {
+       // The second entry of the first leaf becomes a copy of the first.
+       int64_t leaf = int64_t{t.BigPrimaryPages()[1]} * 4096 + 13;
+       t.WriteBytes("BIG.IDX", leaf + 9, t.ReadBytes("BIG.IDX", leaf, 9));
+     },
+     {"primary index: record 1 has more than one entry", "primary index: record 2 has no entry"}},
+    {"SysDeletedSlotUncovered",
+     [](const ToolTest& t) {
+       int64_t count_at = int64_t{t.BigIndexPages(kSysDeletedIndex)[1]} * 4096 + 1;
+       std::vector<uint8_t> count = t.ReadBytes("BIG.IDX", count_at, 2);
+       t.WriteBytes("BIG.IDX", count_at, {static_cast<uint8_t>(count[0] - 1), count[1]});
+     },
+     {"index 'Sys Deleted'", "has no entry"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Corruptions, ToolDamageTest, ::testing::ValuesIn(kDamages),
@@ -456,6 +505,56 @@ TEST_F(ToolTest, RandomDamageNeverCrashes) {
       TToolRun run = Run({command, Dir(), "BIG"});
       EXPECT_TRUE(run.status == 0 || run.status == 1) << command;
     }
+  }
+}
+
+}  // namespace ficha::testing
+
+namespace ficha::testing {
+
+// Stored dates before 0001-01-01 and times of day outside 0 .. 86,399,999 ms
+// are shown as damaged, not turned into a plausible value.
+TEST(FieldTextTest, DamagedDatesAndTimesAreShownAsSuch) {
+  struct Case {
+    uint8_t type;
+    int32_t value;
+    const char* text;
+  } cases[] = {{kFldTime, 0, "00:00:00"},
+               {kFldTime, 45296789, "12:34:56.789"},
+               {kFldTime, 86399999, "23:59:59.999"},
+               {kFldTime, 86400000, "#invalid-time:86400000"},
+               {kFldTime, -1, "#invalid-time:-1"},
+               {kFldDate, 1, "0001-01-01"},
+               {kFldDate, 730120, "2000-01-01"},
+               {kFldDate, 0, "#invalid-date:0"},
+               {kFldDate, -5, "#invalid-date:-5"}};
+  for (const Case& c : cases) {
+    TFieldDef def;
+    def.number = 1;
+    def.type = c.type;
+    def.phys_size = 4;
+    def.offset = kRecordPrefixSize;
+    std::vector<uint8_t> record(kRecordPrefixSize + 5, 0);
+    record[kRecordPrefixSize] = 1;
+    PutI32(record.data() + kRecordPrefixSize + 1, c.value);
+    EXPECT_EQ(FieldValueText(record.data(), def, TListStyle::kPlain), c.text) << c.value;
+  }
+}
+
+// Output that cannot be written (disk full) fails the run instead of
+// passing a cut listing off as complete.
+TEST_F(ToolTest, UnwritableOutputFailsTheRun) {
+  struct TFullDisk : std::streambuf {
+    int overflow(int) override { return traits_type::eof(); }
+  } full;
+  std::ostream out(&full);
+  std::ostringstream err;
+  CreateSample();
+  for (const char* command : {"info", "dump", "check"}) {
+    err.str("");
+    EXPECT_EQ(RunFicha({command, Dir(), "SAMPLE"}, out, err), kFichaExitFailure) << command;
+    EXPECT_THAT(err.str(), HasSubstr("the output could not be written")) << command;
+    out.clear();
   }
 }
 

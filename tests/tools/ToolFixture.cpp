@@ -352,14 +352,16 @@ std::string ToolTest::FileContent(const std::string& file) const {
 int64_t ToolTest::BigRecordOffset(int32_t n) { return 127 + 768 * 3 + int64_t{n - 1} * 35; }
 int64_t ToolTest::BigNotesValue() { return 27; }
 
-std::vector<int32_t> ToolTest::BigPrimaryPages() const {
+std::vector<int32_t> ToolTest::BigPrimaryPages() const { return BigIndexPages(0); }
+
+std::vector<int32_t> ToolTest::BigIndexPages(int slot) const {
   TPlainTableOwner owner("BIG");
   TIndexFile index(&owner);
   index.SetName(Path("BIG.IDX").string());
   index.OpenFile();
-  std::vector<int32_t> pages{index.RootPage(0)};
+  std::vector<int32_t> pages{index.RootPage(slot)};
   TPage* root = nullptr;
-  index.GetPage(nullptr, 0, pages[0], &root);
+  index.GetPage(nullptr, slot, pages[0], &root);
   for (int i = 1; i <= root->Count(); ++i) pages.push_back(root->Value(i));
   index.ReleasePage(root);
   index.CloseFile();

@@ -52,6 +52,8 @@ class ToolTest : public ::testing::Test {
   static int64_t BigNotesValue();
   // Page numbers of BIG's primary index: the root and its children.
   std::vector<int32_t> BigPrimaryPages() const;
+  // The same for any index slot of BIG whose root is an inner page.
+  std::vector<int32_t> BigIndexPages(int slot) const;
 
   std::filesystem::path dir_;
 };

@@ -118,7 +118,7 @@ int RunDump(TToolTable& table, const TDumpOptions& options, std::ostream& out, s
   std::string text;
   int32_t next_record = 1;  // record-number order
   size_t next_entry = 0;    // index order
-  for (bool finished = false; !finished;) {
+  for (bool finished = false; !finished && out;) {
     text.clear();
     table.ReadLock();
     const int32_t slots = table.ReadableSlots();

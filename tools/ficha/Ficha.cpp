@@ -169,7 +169,13 @@ int RunFicha(const std::vector<std::string>& args, std::ostream& out, std::ostre
       table.ReadUnlock();
       out << report.str();
     }
+    // A listing cut short (disk full, closed pipe) must not pass for a
+    // complete one.
     out.flush();
+    if (!out) {
+      err << "ficha: the output could not be written\n";
+      return kFichaExitFailure;
+    }
     return status;
   } catch (const EFichaEngineError& e) {
     err << "ficha: " << e.what() << "\n";

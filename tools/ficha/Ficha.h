@@ -8,8 +8,8 @@
 //
 // Every subcommand also takes --password TEXT for encrypted tables. Tables
 // are opened shared, read under the engine's read lock and never written.
-// Exit status: 0 success (check: the table is sound), 1 an engine error or a
-// problem found, 2 wrong arguments.
+// Exit status: 0 success (check: the table is sound), 1 an engine error, a
+// problem found or output that could not be written, 2 wrong arguments.
 #pragma once
 
 #include <ostream>

@@ -151,8 +151,12 @@ std::string FieldValueText(const uint8_t* record, const TFieldDef& def, TListSty
       size_t length = strnlen(reinterpret_cast<const char*>(value), def.phys_size);
       return QuoteText(std::string_view(reinterpret_cast<const char*>(value), length), style);
     }
-    case kFldDate:
-      return DateText(GetI32(value));
+    case kFldDate: {
+      // Day 1 is 0001-01-01; anything before it is damage, not a date.
+      const int32_t day = GetI32(value);
+      if (day < 1) return "#invalid-date:" + std::to_string(day);
+      return DateText(day);
+    }
     case kFldBoolean:
       return GetU16(value) != 0 ? "true" : "false";
     case kFldSmallInt:
@@ -166,8 +170,12 @@ std::string FieldValueText(const uint8_t* record, const TFieldDef& def, TListSty
       if (!GetBcdValue(value, &scaled)) return "#invalid-bcd:" + Hex(value, def.phys_size);
       return BcdText(scaled, def.decimals);
     }
-    case kFldTime:
-      return TimeText(GetI32(value));
+    case kFldTime: {
+      // A damaged value must not pass for a time of day.
+      const int32_t ms = GetI32(value);
+      if (ms < 0 || ms >= kMsPerDay) return "#invalid-time:" + std::to_string(ms);
+      return TimeText(ms);
+    }
     case kFldTimestamp:
       return TimestampText(GetF64(value));
     case kFldWord:
