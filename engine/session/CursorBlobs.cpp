@@ -267,12 +267,37 @@ void TDataCursor::ReleaseOpenBlobs() {
 
 void TDataCursor::ClearBlobs(uint8_t* record) {
   if (!open_) return;
+  // Every blob is opened before any is emptied: when one cannot be opened,
+  // the opens already made are undone and the record buffer and the open
+  // blobs are left as they were (no buffer stays behind under an identity
+  // the record no longer shows to its caller).
+  struct Opened {
+    const TFieldDef* def;
+    bool was_open;
+    bool was_temporary;
+  };
+  std::vector<Opened> opened;
   for (const TFieldDef& def : fields_) {
     if (def.type != kFldBlob || def.calculated) continue;
+    const TOpenBlob* before = OpenBlobOf(def.number, record);
+    Opened open{&def, before != nullptr, before != nullptr && before->temporary};
     int64_t length = 0;
     int status = OpenBlob(def.number, record, TBlobOpenMode::kReadWrite, true, &length);
-    if (status == 0) status = TruncateBlob(def.number, record, 0);
-    if (status != 0) Raise(status, def.name);
+    if (status != 0) {
+      for (auto it = opened.rbegin(); it != opened.rend(); ++it) {
+        TOpenBlob* entry = nullptr;
+        if (Locate(blobs_.get(), it->def, record, &entry) != 0) continue;
+        if (it->was_open) entry->temporary = it->was_temporary;
+        FreeBlob(it->def->number, record);
+      }
+      Raise(status, def.name);
+    }
+    opened.push_back(open);
+  }
+  for (const Opened& open : opened) {
+    if (int status = TruncateBlob(open.def->number, record, 0); status != 0) {
+      Raise(status, open.def->name);
+    }
   }
 }
 

@@ -248,28 +248,22 @@ bool TDataTable::LockRecord(int32_t record) {
   TDataSession* session = Session();
   bool use_read_lock = !session->StrictChangeDetection();
   bool changed = false;
-  bool took_read_lock = false;
+  // The caller's own read lock (a navigation in progress) is let go during
+  // the waits too: the holder of the record needs the write lock to post and
+  // give the record up, and a read slot kept here would keep it out.
+  const bool held_before = read_lock_.held;
   auto take_read_lock = [&]() {
-    if (!use_read_lock) return;
-    bool held_before = read_lock_.held;
-    changed = ReadLock() || changed;
-    took_read_lock = took_read_lock || (!held_before && read_lock_.held);
-  };
-  auto drop_read_lock = [&]() {
-    if (took_read_lock) {
-      ReadUnlock();
-      took_read_lock = false;
-    }
+    if (use_read_lock || held_before) changed = ReadLock() || changed;
   };
   take_read_lock();
   int failures = 0;
   while (!data_file_->LockRegion(kRecordLockBase - record, 1)) {
-    drop_read_lock();
+    ReadUnlock();
     if (++failures > session->LockRetryCount()) Raise(FICHA_RECLOCKFAILED);
     std::this_thread::sleep_for(std::chrono::milliseconds(session->LockWaitTime()));
     take_read_lock();
   }
-  drop_read_lock();
+  if (!held_before) ReadUnlock();
   locked_records_->Include(record);
   return changed;
 }

@@ -6,6 +6,7 @@
 
 #include "engine/blob/BlobBuffer.h"
 #include "engine/blob/BlobReference.h"
+#include "engine/session/CursorBlobs.h"
 #include "tests/engine/session/ChildProcess.h"
 #include "tests/engine/session/LockTestUtil.h"
 
@@ -382,6 +383,84 @@ TEST_F(CursorBlobTest, BlobRewrittenByAnotherProgramSinceTheRecordWasRead) {
   EXPECT_EQ(ReadAll(*cursor_, fresh, &status), "third");
   EXPECT_EQ(status, 0);
   EXPECT_EQ(child.Wait(), 0);
+}
+
+// A table DUAS with an ID and two memo fields (2 and 3), one record whose
+// blobs are empty.
+void CreateTwoBlobTable(const std::string& directory) {
+  TPlainTableOwner owner("DUAS", directory);
+  owner.exclusive = true;
+  TNewTableInfo info;
+  info.fields.resize(3);
+  info.fields[0].number = 1;
+  info.fields[0].name = "ID";
+  info.fields[0].type = kFldInteger;
+  for (int i : {1, 2}) {
+    info.fields[static_cast<size_t>(i)].number = i + 1;
+    info.fields[static_cast<size_t>(i)].name = i == 1 ? "NOTES" : "MORE";
+    info.fields[static_cast<size_t>(i)].type = kFldBlob;
+    info.fields[static_cast<size_t>(i)].subtype = kSubMemo;
+  }
+  AssignFieldLayout(info.fields);
+  TDataFile data(&owner);
+  data.SetName(TableFileName(directory, "DUAS", kDataFileExt));
+  data.InitializeDataFile(info);
+  TRecord* record = data.AllocateRecord();
+  SetRecordRowId(record->Data(), data.TakeRowIdentifier());
+  PutI32(FieldValue(record->Data(), data.FieldDefs()[0]), 1);
+  record->MarkDirty();
+  data.ReleaseRecord(record);
+  data.WriteBack(true, false);
+  data.CloseFile();
+  TIndexFile index(&owner);
+  index.SetName(TableFileName(directory, "DUAS", kIndexFileExt));
+  index.CreateNewFile();
+  index.DefinePrimaryIndex(TIndexDef());
+  index.SetActiveRecords(1);
+  index.FlushBuffers(true, false);
+  index.CloseFile();
+  TBlobFile blob(&owner);
+  blob.SetName(TableFileName(directory, "DUAS", kBlobFileExt));
+  blob.SetBlockSize(kDefaultBlobBlockSize);
+  blob.CreateNewFile();
+  blob.FlushBuffers(true, false, false);
+  blob.CloseFile();
+}
+
+// A blob that cannot be opened for a delete leaves the record's other blobs
+// as they were: nothing stays open behind the caller's back.
+TEST_F(CursorBlobTest, ClearBlobsThatFailsUndoesItsOpens) {
+  CreateTwoBlobTable(EngineDir());
+  auto cursor = OpenCursor(db_, "DUAS");
+  for (bool opened_before : {false, true}) {
+    SCOPED_TRACE(opened_before ? "first blob opened by its user" : "nothing open");
+    std::vector<uint8_t> record = ReadRecord(*cursor, 1);
+    const TFieldDef& notes = cursor->Fields()[1];
+    const TFieldDef& more = cursor->Fields()[2];
+    int64_t length = 0;
+    if (opened_before) {
+      ASSERT_EQ(cursor->OpenBlob(2, record.data(), kReadWrite, false, &length), 0);
+      ASSERT_EQ(cursor->PutBlob(2, record.data(), 0, 3, reinterpret_cast<const uint8_t*>("abc")),
+                0);
+    }
+    int32_t notes_word = GetI32(FieldValue(record.data(), notes));
+    // The second blob's value names a buffer this cursor does not hold.
+    PutI32(FieldValue(record.data(), more), -2147483000);
+    EXPECT_EQ(ErrorCodeOf([&] { cursor->ClearBlobs(record.data()); }), FICHA_INVALIDBLOBOFFSET);
+    EXPECT_EQ(GetI32(FieldValue(record.data(), notes)), notes_word);
+    EXPECT_EQ(cursor->OpenBlobCount(), opened_before ? 1 : 0);
+    if (opened_before) {
+      const TOpenBlob* entry = cursor->OpenBlobOf(2, record.data());
+      ASSERT_NE(entry, nullptr);
+      EXPECT_FALSE(entry->temporary);
+      EXPECT_EQ(entry->open_count, 1);
+      EXPECT_EQ(entry->buffer->Length(), 3);
+      cursor->ReleaseOpenBlobs();
+      EXPECT_EQ(cursor->OpenBlobCount(), 1);
+      EXPECT_EQ(cursor->FreeBlob(2, record.data()), 0);
+    }
+    EXPECT_EQ(cursor->OpenBlobCount(), 0);
+  }
 }
 
 }  // namespace

@@ -142,6 +142,44 @@ TEST_F(LockingTest, RecordLockedElsewhereRefusedAfterTheRetries) {
   EXPECT_FALSE(table_->LockedRecords().IsMember(1));
 }
 
+// A record lock asked for during a navigation (read lock held) lets the read
+// lock go while it waits: the program that holds the record can then post
+// and give it up, and the read lock is held again afterwards.
+TEST_F(LockingTest, RecordLockWaitLetsTheHoldersWriterIn) {
+  std::string dir = EngineDir();
+  auto child = Start([dir](Channel& parent) {
+    Program other(dir);
+    other.table().LockRecord(1);
+    parent.Send('L');
+    if (!parent.Expect('g')) return 1;
+    std::this_thread::sleep_for(20ms);  // the other program is waiting by now
+    other.table().SetTableLockAttempts(150);
+    int code = ErrorCodeOf([&] { other.table().WriteLock(); });
+    other.table().WriteUnlock();
+    other.table().UnlockRecord(1);
+    parent.SendInt(code);
+    if (!parent.Expect('q')) return 2;
+    return 0;
+  });
+  Channel& other = child->channel();
+  ASSERT_TRUE(other.Expect('L'));
+
+  OpenHere();
+  session_.SetLockRetryCount(40);
+  session_.SetLockWaitTime(25);
+  table_->ReadLock();
+  ASSERT_TRUE(table_->ReadLockHeld());
+  other.Send('g');
+  EXPECT_EQ(ErrorCodeOf([&] { cursor_->CursorLockRecord(1); }), 0);
+  EXPECT_EQ(other.ReceiveInt(), 0);
+  EXPECT_TRUE(table_->ReadLockHeld());
+  EXPECT_TRUE(table_->LockedRecords().IsMember(1));
+  cursor_->CursorUnlockRecord(1);
+  table_->ReadUnlock();
+  other.Send('q');
+  EXPECT_EQ(child->Wait(), 0);
+}
+
 TEST_F(LockingTest, OtherProgramsChangeNoticedThroughTheChangeCounters) {
   std::string dir = EngineDir();
   auto child = Start([dir](Channel& parent) {
