@@ -19,25 +19,14 @@ namespace {
 
 constexpr int32_t kRecords = 1000000;
 
-TFieldDef Field(uint16_t number, const char* name, uint8_t type, uint8_t size = 0,
-                uint8_t subtype = 0) {
-  TFieldDef def;
-  def.number = number;
-  def.name = name;
-  def.type = type;
-  def.size = size;
-  def.subtype = subtype;
-  return def;
-}
-
 TNewTableInfo BenchTable() {
   TNewTableInfo info;
-  info.fields = {Field(1, "ID", kFldInteger, 0, kSubAutoInc),
-                 Field(2, "NOME", kFldString, 60),
-                 Field(3, "NUM", kFldInteger),
-                 Field(4, "VALOR", kFldFloat),
-                 Field(5, "DIA", kFldDate),
-                 Field(6, "HORA", kFldTimestamp)};
+  info.fields = {MakeFieldDef(1, "ID", kFldInteger, 0, kSubAutoInc),
+                 MakeFieldDef(2, "NOME", kFldString, 60),
+                 MakeFieldDef(3, "NUM", kFldInteger),
+                 MakeFieldDef(4, "VALOR", kFldFloat),
+                 MakeFieldDef(5, "DIA", kFldDate),
+                 MakeFieldDef(6, "HORA", kFldTimestamp)};
   return info;
 }
 

@@ -31,6 +31,18 @@
 
 namespace ficha {
 
+TFieldDef MakeFieldDef(uint16_t number, std::string_view name, uint8_t type, uint8_t size,
+                       uint8_t subtype, uint8_t decimals) {
+  TFieldDef def;
+  def.number = number;
+  def.name = std::string(name);
+  def.type = type;
+  def.size = size;
+  def.subtype = subtype;
+  def.decimals = decimals;
+  return def;
+}
+
 void EncodeFieldDef(const TFieldDef& def, uint8_t* out) {
   std::memset(out, 0, kFieldDefSize);
   PutU16(out + 0, def.number);

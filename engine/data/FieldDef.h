@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace ficha {
 
@@ -44,6 +45,12 @@ struct TFieldDef {
   // alive while the definition is used.
   const void* expression = nullptr;
 };
+
+// A new field's definition from what a table definition states; everything
+// else (offsets, physical sizes, limits) keeps its default until the table
+// is laid out.
+TFieldDef MakeFieldDef(uint16_t number, std::string_view name, uint8_t type, uint8_t size = 0,
+                       uint8_t subtype = 0, uint8_t decimals = 0);
 
 // Writes the 768-byte image of def into out. Texts longer than their width are
 // cut; the expression is never written.

@@ -26,18 +26,6 @@ namespace ficha::testing {
 
 namespace {
 
-TFieldDef Field(uint16_t number, const char* name, uint8_t type, uint8_t size = 0,
-                uint8_t subtype = 0, uint8_t decimals = 0) {
-  TFieldDef def;
-  def.number = number;
-  def.name = name;
-  def.type = type;
-  def.size = size;
-  def.subtype = subtype;
-  def.decimals = decimals;
-  return def;
-}
-
 TIndexDef IndexOn(const std::string& name, uint16_t field, bool unique,
                   const std::vector<TFieldDef>& fields) {
   TIndexDef def;
@@ -204,21 +192,21 @@ void ToolTest::TearDown() {
 
 void ToolTest::CreateSample() const {
   std::vector<TFieldDef> fields{
-      Field(1, "ID", kFldInteger),
-      Field(2, "NAME", kFldString, 12),
-      Field(3, "BORN", kFldDate),
-      Field(4, "SEEN", kFldTimestamp),
-      Field(5, "AT", kFldTime),
-      Field(6, "OK", kFldBoolean),
-      Field(7, "S", kFldSmallInt),
-      Field(8, "W", kFldWord),
-      Field(9, "BIG", kFldLargeInt),
-      Field(10, "PRICE", kFldFloat),
-      Field(11, "AMOUNT", kFldBcd, 0, 0, 2),
-      Field(12, "RAW", kFldBytes, 3),
-      Field(13, "NOTES", kFldBlob, 0, kSubMemo),
-      Field(14, "PIC", kFldBlob, 0, kSubNone),
-      Field(15, "SEQ", kFldInteger, 0, kSubAutoInc),
+      MakeFieldDef(1, "ID", kFldInteger),
+      MakeFieldDef(2, "NAME", kFldString, 12),
+      MakeFieldDef(3, "BORN", kFldDate),
+      MakeFieldDef(4, "SEEN", kFldTimestamp),
+      MakeFieldDef(5, "AT", kFldTime),
+      MakeFieldDef(6, "OK", kFldBoolean),
+      MakeFieldDef(7, "S", kFldSmallInt),
+      MakeFieldDef(8, "W", kFldWord),
+      MakeFieldDef(9, "BIG", kFldLargeInt),
+      MakeFieldDef(10, "PRICE", kFldFloat),
+      MakeFieldDef(11, "AMOUNT", kFldBcd, 0, 0, 2),
+      MakeFieldDef(12, "RAW", kFldBytes, 3),
+      MakeFieldDef(13, "NOTES", kFldBlob, 0, kSubMemo),
+      MakeFieldDef(14, "PIC", kFldBlob, 0, kSubNone),
+      MakeFieldDef(15, "SEQ", kFldInteger, 0, kSubAutoInc),
   };
   fields[1].required = true;
   fields[1].char_case = kCaseUpper;
@@ -288,8 +276,9 @@ void ToolTest::CreateSample() const {
 }
 
 void ToolTest::CreateBig(const std::string& name, int records, const std::string& password) const {
-  std::vector<TFieldDef> fields{Field(1, "ID", kFldInteger), Field(2, "NAME", kFldString, 10),
-                                Field(3, "NOTES", kFldBlob, 0, kSubMemo)};
+  std::vector<TFieldDef> fields{MakeFieldDef(1, "ID", kFldInteger),
+                                MakeFieldDef(2, "NAME", kFldString, 10),
+                                MakeFieldDef(3, "NOTES", kFldBlob, 0, kSubMemo)};
   TWriter w(Dir() + "/", name, fields, 64, password);
   for (int i = 1; i <= records; ++i) {
     TRecord* r = w.New();

@@ -14,7 +14,6 @@ namespace ficha {
 namespace {
 
 using testing::CodeOf;
-using testing::Field;
 
 TEST(NewFieldDefsTest, RefusedDefinitionsNameTheField) {
   struct Case {
@@ -22,57 +21,57 @@ TEST(NewFieldDefsTest, RefusedDefinitionsNameTheField) {
     TFieldDef def;  // the second field, after FIRST (number 1)
     int code;
   } cases[] = {
-      {"string of 251 characters", Field(2, "S", kFldString, 251), FICHA_INVALIDFLDTYPE},
-      {"string of 0 characters", Field(2, "S", kFldString, 0), FICHA_INVALIDFLDTYPE},
-      {"bytes of 251", Field(2, "S", kFldBytes, 251), FICHA_INVALIDFLDTYPE},
-      {"type 0", Field(2, "S", 0), FICHA_INVALIDFLDTYPE},
-      {"type 17", Field(2, "S", 17), FICHA_INVALIDFLDTYPE},
-      {"number repeating another", Field(1, "OTHER", kFldInteger), FICHA_INVALIDFLDTYPE},
-      {"name of 31 characters", Field(2, std::string(31, 'N'), kFldInteger),
+      {"string of 251 characters", MakeFieldDef(2, "S", kFldString, 251), FICHA_INVALIDFLDTYPE},
+      {"string of 0 characters", MakeFieldDef(2, "S", kFldString, 0), FICHA_INVALIDFLDTYPE},
+      {"bytes of 251", MakeFieldDef(2, "S", kFldBytes, 251), FICHA_INVALIDFLDTYPE},
+      {"type 0", MakeFieldDef(2, "S", 0), FICHA_INVALIDFLDTYPE},
+      {"type 17", MakeFieldDef(2, "S", 17), FICHA_INVALIDFLDTYPE},
+      {"number repeating another", MakeFieldDef(1, "OTHER", kFldInteger), FICHA_INVALIDFLDTYPE},
+      {"name of 31 characters", MakeFieldDef(2, std::string(31, 'N'), kFldInteger),
        FICHA_INVALIDFIELDNAME},
-      {"blank name", Field(2, "   ", kFldInteger), FICHA_INVALIDFIELDNAME},
-      {"name starting with a digit", Field(2, "1A", kFldInteger), FICHA_INVALIDFIELDNAME},
-      {"name repeating another", Field(2, " first ", kFldInteger), FICHA_INVALIDFIELDNAME},
+      {"blank name", MakeFieldDef(2, "   ", kFldInteger), FICHA_INVALIDFIELDNAME},
+      {"name starting with a digit", MakeFieldDef(2, "1A", kFldInteger), FICHA_INVALIDFIELDNAME},
+      {"name repeating another", MakeFieldDef(2, " first ", kFldInteger), FICHA_INVALIDFIELDNAME},
   };
   for (const Case& c : cases) {
-    std::vector<TFieldDef> defs = {Field(1, "FIRST", kFldInteger), c.def};
+    std::vector<TFieldDef> defs = {MakeFieldDef(1, "FIRST", kFldInteger), c.def};
     EXPECT_EQ(CodeOf([&] { CheckNewFieldDefs("T", defs); }), c.code) << c.what;
     EXPECT_EQ(LastEngineErrorContext().table, "T") << c.what;
     EXPECT_EQ(LastEngineErrorContext().field, defs[1].name) << c.what;
   }
   // A name of 30 characters is fine.
-  std::vector<TFieldDef> defs = {Field(1, std::string(30, 'N'), kFldInteger)};
+  std::vector<TFieldDef> defs = {MakeFieldDef(1, std::string(30, 'N'), kFldInteger)};
   EXPECT_EQ(CodeOf([&] { CheckNewFieldDefs("T", defs); }), 0);
 }
 
 TEST(NewFieldDefsTest, InvalidLiteralsAre10006) {
   std::vector<std::vector<TFieldDef>> tables;
-  TFieldDef date = Field(1, "D", kFldDate);
+  TFieldDef date = MakeFieldDef(1, "D", kFldDate);
   date.default_value = "yesterday";
-  TFieldDef integer = Field(1, "I", kFldInteger);
+  TFieldDef integer = MakeFieldDef(1, "I", kFldInteger);
   integer.min_value = "1.5";
-  TFieldDef boolean = Field(1, "B", kFldBoolean);
+  TFieldDef boolean = MakeFieldDef(1, "B", kFldBoolean);
   boolean.max_value = "maybe";
   for (const TFieldDef& def : {date, integer, boolean}) {
     std::vector<TFieldDef> defs = {def};
     EXPECT_EQ(CodeOf([&] { CheckNewFieldDefs("T", defs); }), FICHA_INVALIDVCHKSTRUCT) << def.name;
   }
-  TFieldDef today = Field(1, "D", kFldDate);
+  TFieldDef today = MakeFieldDef(1, "D", kFldDate);
   today.default_value = "current_date";
-  TFieldDef text = Field(2, "S", kFldString, 5);
+  TFieldDef text = MakeFieldDef(2, "S", kFldString, 5);
   text.default_value = "anything at all";
   std::vector<TFieldDef> defs = {today, text};
   EXPECT_EQ(CodeOf([&] { CheckNewFieldDefs("T", defs); }), 0);
 }
 
 TEST(NewFieldDefsTest, AcceptedDefinitionsAreCompleted) {
-  std::vector<TFieldDef> defs = {Field(1, "  Nome ", kFldString, 20),
-                                 Field(2, "ID", kFldInteger, 9, kSubAutoInc, 3),
-                                 Field(3, "_X", kFldBcd, 0, 0, 2),
-                                 Field(4,
-                                       "\xC7"
-                                       "A",
-                                       kFldWord)};
+  std::vector<TFieldDef> defs = {MakeFieldDef(1, "  Nome ", kFldString, 20),
+                                 MakeFieldDef(2, "ID", kFldInteger, 9, kSubAutoInc, 3),
+                                 MakeFieldDef(3, "_X", kFldBcd, 0, 0, 2),
+                                 MakeFieldDef(4,
+                                              "\xC7"
+                                              "A",
+                                              kFldWord)};
   CheckNewFieldDefs("T", defs);
   EXPECT_EQ(defs[0].name, "Nome");
   EXPECT_EQ(defs[1].size, 0);
@@ -134,9 +133,9 @@ TEST_F(InitializeTest, RecordSizeLimit) {
   // 9 + 260 x 252 = 65,529, and a bytes field of 5 (6 bytes) reaches 65,535:
   // the largest size the header's 16-bit field can hold.
   for (uint16_t i = 1; i <= 260; ++i) {
-    info.fields.push_back(Field(i, "F" + std::to_string(i), kFldString, 250));
+    info.fields.push_back(MakeFieldDef(i, "F" + std::to_string(i), kFldString, 250));
   }
-  info.fields.push_back(Field(261, "G", kFldBytes, 5));
+  info.fields.push_back(MakeFieldDef(261, "G", kFldBytes, 5));
   EXPECT_EQ(Initialize(info), 0);
   info.fields.back().size = 6;
   EXPECT_EQ(Initialize(info), FICHA_RECTOOBIG);
@@ -145,16 +144,16 @@ TEST_F(InitializeTest, RecordSizeLimit) {
 TEST_F(InitializeTest, At129thBlobField) {
   TNewTableInfo info;
   for (uint16_t i = 1; i <= 128; ++i)
-    info.fields.push_back(Field(i, "B" + std::to_string(i), kFldBlob));
+    info.fields.push_back(MakeFieldDef(i, "B" + std::to_string(i), kFldBlob));
   EXPECT_EQ(Initialize(info), 0);
-  info.fields.push_back(Field(129, "B129", kFldBlob, 0, kSubMemo));
+  info.fields.push_back(MakeFieldDef(129, "B129", kFldBlob, 0, kSubMemo));
   EXPECT_EQ(Initialize(info), FICHA_BLOBLIMIT);
 }
 
 TEST_F(InitializeTest, BlobFieldsAreCountedInTheHeader) {
   TNewTableInfo info;
-  info.fields = {Field(1, "M", kFldBlob, 0, kSubMemo), Field(2, "G", kFldBlob, 0, kSubGraphic),
-                 Field(3, "I", kFldInteger)};
+  info.fields = {MakeFieldDef(1, "M", kFldBlob, 0, kSubMemo),
+                 MakeFieldDef(2, "G", kFldBlob, 0, kSubGraphic), MakeFieldDef(3, "I", kFldInteger)};
   info.blob_block_size = 1024;
   testing::CreateTable(scratch_.File("T.DAT"), owner_, info);
   std::vector<uint8_t> b = testing::ReadDiskFile(scratch_.File("T.DAT"));
@@ -180,7 +179,7 @@ TEST_F(InitializeTest, FullTableLimits) {
   };
   for (const Case& c : cases) {
     TNewTableInfo info;
-    info.fields = {Field(1, "F", c.type, c.size)};
+    info.fields = {MakeFieldDef(1, "F", c.type, c.size)};
     testing::CreateTable(path, owner_, info);
     std::vector<uint8_t> b = testing::ReadDiskFile(path);
     PutI32(&b[13], c.next);

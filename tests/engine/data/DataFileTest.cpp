@@ -17,7 +17,6 @@ namespace ficha {
 namespace {
 
 using testing::CodeOf;
-using testing::Field;
 using testing::ReadDiskFile;
 
 class DataFileTest : public ::testing::Test {
@@ -215,7 +214,7 @@ TEST_F(DataFileTest, RowIdentifierWrapsAfterTheLargestValue) {
 
 TEST_F(DataFileTest, BcdFieldRoundsToItsDecimals) {
   TNewTableInfo info;
-  info.fields = {Field(1, "V", kFldBcd, 0, 0, 2)};
+  info.fields = {MakeFieldDef(1, "V", kFldBcd, 0, 0, 2)};
   Create(info);
   {
     auto file = Open();

@@ -20,18 +20,6 @@
 
 namespace ficha::testing {
 
-inline TFieldDef Field(uint16_t number, const std::string& name, uint8_t type, uint8_t size = 0,
-                       uint8_t subtype = 0, uint8_t decimals = 0) {
-  TFieldDef def;
-  def.number = number;
-  def.name = name;
-  def.type = type;
-  def.size = size;
-  def.subtype = subtype;
-  def.decimals = decimals;
-  return def;
-}
-
 // The engine code raised by f, 0 when it raised nothing.
 inline int CodeOf(const std::function<void()>& f) {
   try {
@@ -92,8 +80,8 @@ inline void CreateTable(const std::string& path, TPlainTableOwner& owner, TNewTa
 // The table "T" with an autoincrement field and two integers (record size 19).
 inline TNewTableInfo AutoIncAndTwoIntegers() {
   TNewTableInfo info;
-  info.fields = {Field(1, "ID", kFldInteger, 0, kSubAutoInc), Field(2, "A", kFldInteger),
-                 Field(3, "B", kFldInteger)};
+  info.fields = {MakeFieldDef(1, "ID", kFldInteger, 0, kSubAutoInc),
+                 MakeFieldDef(2, "A", kFldInteger), MakeFieldDef(3, "B", kFldInteger)};
   return info;
 }
 

@@ -16,8 +16,6 @@
 namespace ficha {
 namespace {
 
-using testing::Field;
-
 TEST(TableHeaderFormat, FieldsSitAtTheirOffsets) {
   TTableHeader h;
   h.change_count = 0x01020304;
@@ -93,7 +91,7 @@ TEST(TableHeaderFormat, OverlongLengthBytesAreCutToTheField) {
 }
 
 TEST(FieldDefFormat, FieldsSitAtTheirOffsetsAndTailIsZero) {
-  TFieldDef d = Field(2, "NAME", kFldBcd, 0, 0, 2);
+  TFieldDef d = MakeFieldDef(2, "NAME", kFldBcd, 0, 0, 2);
   d.description = "a field";
   d.phys_size = 34;
   d.phys_decimals = 2;
@@ -171,8 +169,9 @@ TEST(RecordLayoutTest, AutoIncrementAndTwoIntegersMake19Bytes) {
 }
 
 TEST(RecordLayoutTest, CalculatedColumnsTakeNoSpace) {
-  std::vector<TFieldDef> defs = {Field(1, "A", kFldString, 4), Field(2, "C", kFldFloat),
-                                 Field(3, "B", kFldSmallInt)};
+  std::vector<TFieldDef> defs = {MakeFieldDef(1, "A", kFldString, 4),
+                                 MakeFieldDef(2, "C", kFldFloat),
+                                 MakeFieldDef(3, "B", kFldSmallInt)};
   defs[1].calculated = true;
   EXPECT_EQ(AssignFieldLayout(defs), 9 + 6 + 3);
   EXPECT_EQ(defs[2].offset, 15);

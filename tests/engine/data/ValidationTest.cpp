@@ -14,7 +14,6 @@ namespace ficha {
 namespace {
 
 using testing::CodeOf;
-using testing::Field;
 using testing::ReadDiskFile;
 using testing::WriteDiskFile;
 
